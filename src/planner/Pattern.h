@@ -1,0 +1,60 @@
+#pragma once
+// The acquisition pattern: a half dome of positions around the object, in
+// rows (parallels) from the top pole down and points (meridians) along each
+// row, written with a header of the parameters to the file the capture rig
+// reads. No Qt in here: the window and quorvel-cli both call it.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "nuk/Point3.h"
+
+namespace planner {
+
+struct PatternInput {
+    int horizontalStep = 15;      // degrees, 1..90
+    int verticalStep = 15;        // degrees, 1..90
+    int viewDistance = 1500;      // 10..3500
+    bool excludeCentralPoint = false;
+    bool excludeBasePlane = false;
+    std::int32_t objectSize = 250;
+    std::int32_t objectHeight = 1000;
+    std::int32_t cameraDistance = 1000;
+};
+
+// The generator's five outputs. positions, point_vangles and point_hangles
+// correspond by index; row_heights and row_distances hold one entry per
+// written row.
+struct PatternLists {
+    std::vector<nuk::Point3f> positions;
+    std::vector<float> row_heights;
+    std::vector<float> row_distances;
+    std::vector<float> point_vangles;
+    std::vector<float> point_hangles;
+
+    void clear();
+};
+
+// Where the window's "Generate -->" writes.
+inline const char *const kAcquisitionFile = "./acquisition.txt";
+
+// Clears and refills the lists and returns the whole text of the file.
+std::string BuildPattern(const PatternInput &in, PatternLists &out);
+
+struct WriteResult {
+    bool ok = false;
+    std::string path;
+    std::string reason; // the system's explanation when !ok
+    std::string message() const; // "cannot write PATH: REASON"
+};
+
+// Writes the text to a temporary file beside path and renames it over path,
+// so a failed write never leaves a truncated file where a complete one was.
+WriteResult WriteFileAtomically(const std::string &path, const std::string &content);
+
+// One run of the generator: the lists are filled even when the file cannot
+// be written; the result tells whether it was.
+WriteResult Generate(const PatternInput &in, PatternLists &out, const std::string &path = kAcquisitionFile);
+
+} // namespace planner
