@@ -2,11 +2,13 @@
 
 #include <functional>
 
-namespace CLI {
+namespace CLI
+{
 class App;
 }
 
-namespace cli {
+namespace cli
+{
 
 // Exit statuses shared by every subcommand.
 enum ExitCode { kOk = 0, kFailure = 1, kUsage = 2 };

@@ -8,8 +8,10 @@
 #include "cli/Commands.h"
 #include "planner/Pattern.h"
 
-namespace cli {
-namespace {
+namespace cli
+{
+namespace
+{
 
 // One option with the limits of its spin edit in the window.
 struct RangedOption {

@@ -6,7 +6,8 @@
 #include "nuk/Matrix44.h"
 #include "nuk/Point4.h"
 
-namespace nuk {
+namespace nuk
+{
 
 // One transform in GL order; identity when constructed. The trackball keeps
 // every transform in this form.
@@ -40,7 +41,8 @@ inline Block33 Extract33(const Matrix44d &m)
 {
     Block33 b;
     for (int r = 0; r < 3; ++r)
-        for (int c = 0; c < 3; ++c) b[3 * r + c] = m.a[4 * r + c];
+        for (int c = 0; c < 3; ++c)
+            b[3 * r + c] = m.a[4 * r + c];
     return b;
 }
 
@@ -57,7 +59,8 @@ inline Block33 Normalized33(const Matrix44d &m)
 {
     Block33 b = Extract33(m);
     const double k = 1.0 / ScaleFactor(m);
-    for (double &e : b) e *= k;
+    for (double &e : b)
+        e *= k;
     return b;
 }
 
@@ -67,7 +70,8 @@ inline Affine &SetScale(Affine &t, double s)
 {
     const double k = s / ScaleFactor(t.m);
     for (int r = 0; r < 3; ++r)
-        for (int c = 0; c < 3; ++c) t.m.a[4 * r + c] *= k;
+        for (int c = 0; c < 3; ++c)
+            t.m.a[4 * r + c] *= k;
     return t;
 }
 

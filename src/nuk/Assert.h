@@ -7,7 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-namespace nuk {
+namespace nuk
+{
 
 [[noreturn]] inline void assertionFailed(const char *expr, const char *file, int line)
 {

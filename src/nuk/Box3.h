@@ -2,7 +2,8 @@
 
 #include "nuk/Point3.h"
 
-namespace nuk {
+namespace nuk
+{
 
 // Axis-aligned box. The null (empty) box is min (1, 1, 1), max (-1, -1, -1).
 template <class T> class Box3

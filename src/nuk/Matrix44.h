@@ -4,13 +4,18 @@
 
 #include "nuk/Point3.h"
 
-namespace nuk {
+namespace nuk
+{
 
 template <class T> struct RotationPi;
 // The float rotation uses the float nearest pi, the double one the double
 // nearest pi; the pattern generator's file depends on the float value.
-template <> struct RotationPi<float> { static constexpr float value = 3.1415927f; };
-template <> struct RotationPi<double> { static constexpr double value = 3.141592653589793; };
+template <> struct RotationPi<float> {
+    static constexpr float value = 3.1415927f;
+};
+template <> struct RotationPi<double> {
+    static constexpr double value = 3.141592653589793;
+};
 
 // 4x4 matrix, element (r, c) at index 4r + c. A matrix is used in one of two
 // fixed orders for its whole life:
@@ -34,14 +39,16 @@ public:
 
     Matrix44 &SetDiagonal(T d)
     {
-        for (int i = 0; i < 16; ++i) a[i] = 0;
+        for (int i = 0; i < 16; ++i)
+            a[i] = 0;
         a[0] = a[5] = a[10] = a[15] = d;
         return *this;
     }
     Matrix44 &SetIdentity() { return SetDiagonal(T(1)); }
     Matrix44 &SetZero()
     {
-        for (int i = 0; i < 16; ++i) a[i] = 0;
+        for (int i = 0; i < 16; ++i)
+            a[i] = 0;
         return *this;
     }
 
@@ -56,7 +63,8 @@ public:
     {
         Matrix44 t;
         for (int r = 0; r < 4; ++r)
-            for (int c = 0; c < 4; ++c) t.a[4 * r + c] = a[4 * c + r];
+            for (int c = 0; c < 4; ++c)
+                t.a[4 * r + c] = a[4 * c + r];
         return t;
     }
 
@@ -67,7 +75,8 @@ public:
         for (int i = 0; i < 4; ++i)
             for (int j = 0; j < 4; ++j) {
                 T s = a[4 * i] * b.a[j];
-                for (int k = 1; k < 4; ++k) s += a[4 * i + k] * b.a[4 * k + j];
+                for (int k = 1; k < 4; ++k)
+                    s += a[4 * i + k] * b.a[4 * k + j];
                 c.a[4 * i + j] = s;
             }
         return c;
@@ -124,7 +133,8 @@ public:
 
         const T inv = T(1) / det;
         for (int r = 0; r < 4; ++r)
-            for (int c = 0; c < 4; ++c) a[4 * r + c] = C[4 * c + r] * inv;
+            for (int c = 0; c < 4; ++c)
+                a[4 * r + c] = C[4 * c + r] * inv;
         return *this;
     }
 

@@ -2,7 +2,8 @@
 
 #include "nuk/Assert.h"
 
-namespace nuk {
+namespace nuk
+{
 
 template <class T> class Point2
 {
@@ -14,12 +15,12 @@ public:
 
     T &operator[](int i)
     {
-        NUK_ASSERT(i>=0 && i<2, "nuk/Point2");
+        NUK_ASSERT(i >= 0 && i < 2, "nuk/Point2");
         return i == 0 ? x : y;
     }
     const T &operator[](int i) const
     {
-        NUK_ASSERT(i>=0 && i<2, "nuk/Point2");
+        NUK_ASSERT(i >= 0 && i < 2, "nuk/Point2");
         return i == 0 ? x : y;
     }
 

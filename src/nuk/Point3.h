@@ -4,7 +4,8 @@
 
 #include "nuk/Assert.h"
 
-namespace nuk {
+namespace nuk
+{
 
 // Three components and nothing else, so that an array of Point3f can be handed
 // to OpenGL as it is.
@@ -18,12 +19,12 @@ public:
 
     T &operator[](int i)
     {
-        NUK_ASSERT(i>=0 && i<3, "nuk/Point3");
+        NUK_ASSERT(i >= 0 && i < 3, "nuk/Point3");
         return i == 0 ? x : (i == 1 ? y : z);
     }
     const T &operator[](int i) const
     {
-        NUK_ASSERT(i>=0 && i<3, "nuk/Point3");
+        NUK_ASSERT(i >= 0 && i < 3, "nuk/Point3");
         return i == 0 ? x : (i == 1 ? y : z);
     }
 
@@ -64,10 +65,7 @@ public:
     // Dot product.
     T operator*(const Point3 &p) const { return x * p.x + y * p.y + z * p.z; }
     // Cross product.
-    Point3 operator^(const Point3 &p) const
-    {
-        return Point3(y * p.z - z * p.y, z * p.x - x * p.z, x * p.y - y * p.x);
-    }
+    Point3 operator^(const Point3 &p) const { return Point3(y * p.z - z * p.y, z * p.x - x * p.z, x * p.y - y * p.x); }
 
     T Norm() const { return std::sqrt(x * x + y * y + z * z); }
 

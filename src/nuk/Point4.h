@@ -2,7 +2,8 @@
 
 #include "nuk/Assert.h"
 
-namespace nuk {
+namespace nuk
+{
 
 // Four contiguous components. Holding a quaternion, component 0 is the scalar
 // part and 1..3 the vector part.
@@ -16,16 +17,19 @@ public:
 
     T &operator[](int i)
     {
-        NUK_ASSERT(i>=0 && i<4, "nuk/Point4");
+        NUK_ASSERT(i >= 0 && i < 4, "nuk/Point4");
         return v[i];
     }
     const T &operator[](int i) const
     {
-        NUK_ASSERT(i>=0 && i<4, "nuk/Point4");
+        NUK_ASSERT(i >= 0 && i < 4, "nuk/Point4");
         return v[i];
     }
 
-    bool operator==(const Point4 &p) const { return v[0] == p.v[0] && v[1] == p.v[1] && v[2] == p.v[2] && v[3] == p.v[3]; }
+    bool operator==(const Point4 &p) const
+    {
+        return v[0] == p.v[0] && v[1] == p.v[1] && v[2] == p.v[2] && v[3] == p.v[3];
+    }
     bool operator!=(const Point4 &p) const { return !(*this == p); }
 };
 

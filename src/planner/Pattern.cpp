@@ -11,7 +11,8 @@
 
 #include "nuk/Matrix44.h"
 
-namespace planner {
+namespace planner
+{
 
 void PatternLists::clear()
 {
@@ -22,7 +23,8 @@ void PatternLists::clear()
     point_hangles.clear();
 }
 
-namespace {
+namespace
+{
 
 const char kSeparator[] = "---------------------------------------------------";
 
@@ -33,7 +35,8 @@ public:
     {
         char buf[256];
         const int n = std::snprintf(buf, sizeof buf, fmt, args...);
-        if (n > 0) s.append(buf, static_cast<std::size_t>(n) < sizeof buf ? static_cast<std::size_t>(n) : sizeof buf - 1);
+        if (n > 0)
+            s.append(buf, static_cast<std::size_t>(n) < sizeof buf ? static_cast<std::size_t>(n) : sizeof buf - 1);
     }
     void add(const char *literal) { s.append(literal); }
     std::string s;
@@ -126,7 +129,8 @@ std::string WriteResult::message() const
     return "cannot write " + path + ": " + reason;
 }
 
-namespace {
+namespace
+{
 
 WriteResult failure(const std::string &path, const std::string &reason)
 {

@@ -10,12 +10,13 @@
 
 #include "nuk/Point3.h"
 
-namespace planner {
+namespace planner
+{
 
 struct PatternInput {
-    int horizontalStep = 15;      // degrees, 1..90
-    int verticalStep = 15;        // degrees, 1..90
-    int viewDistance = 1500;      // 10..3500
+    int horizontalStep = 15; // degrees, 1..90
+    int verticalStep = 15;   // degrees, 1..90
+    int viewDistance = 1500; // 10..3500
     bool excludeCentralPoint = false;
     bool excludeBasePlane = false;
     std::int32_t objectSize = 250;
@@ -45,7 +46,7 @@ std::string BuildPattern(const PatternInput &in, PatternLists &out);
 struct WriteResult {
     bool ok = false;
     std::string path;
-    std::string reason; // the system's explanation when !ok
+    std::string reason;          // the system's explanation when !ok
     std::string message() const; // "cannot write PATH: REASON"
 };
 

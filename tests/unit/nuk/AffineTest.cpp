@@ -4,7 +4,8 @@
 
 using namespace nuk;
 
-namespace {
+namespace
+{
 constexpr double kPi = 3.141592653589793;
 }
 
@@ -34,13 +35,16 @@ TEST(Affine, SetScaleKeepsRotationAndTranslation)
     const Affine before = a;
     SetScale(a, 3);
     EXPECT_NEAR(ScaleFactor(a), 3, 1e-12);
-    for (int i = 12; i < 15; ++i) EXPECT_EQ(a[i], before[i]);
+    for (int i = 12; i < 15; ++i)
+        EXPECT_EQ(a[i], before[i]);
     for (int r = 0; r < 3; ++r)
-        for (int c = 0; c < 3; ++c) EXPECT_NEAR(a.m.ElementAt(r, c), 3 * before.m.ElementAt(r, c), 1e-12);
+        for (int c = 0; c < 3; ++c)
+            EXPECT_NEAR(a.m.ElementAt(r, c), 3 * before.m.ElementAt(r, c), 1e-12);
     // Normalising the block gives the rotation back.
     const Block33 n = Normalized33(a.m);
     for (int r = 0; r < 3; ++r)
-        for (int c = 0; c < 3; ++c) EXPECT_NEAR(n[3 * r + c], before.m.ElementAt(r, c), 1e-12);
+        for (int c = 0; c < 3; ++c)
+            EXPECT_NEAR(n[3 * r + c], before.m.ElementAt(r, c), 1e-12);
 }
 
 TEST(Affine, DeterminantOfBlock)
@@ -77,11 +81,11 @@ TEST(Quaternion, RoundTripThroughRotationMatrix)
         double deg;
         Point3d axis;
     } cases[] = {
-        {30, Point3d(0, 0, 1)},   // trace branch
-        {179, Point3d(1, 0, 0)},  // x dominant
-        {179, Point3d(0, 1, 0)},  // y dominant
-        {179, Point3d(0, 0, 1)},  // z dominant
-        {180, Point3d(0, 0, 1)},  // z exactly, trace 0
+        {30, Point3d(0, 0, 1)},  // trace branch
+        {179, Point3d(1, 0, 0)}, // x dominant
+        {179, Point3d(0, 1, 0)}, // y dominant
+        {179, Point3d(0, 0, 1)}, // z dominant
+        {180, Point3d(0, 0, 1)}, // z exactly, trace 0
         {120, Point3d(1, 1, 1)},
     };
     for (const Case &c : cases) {
@@ -105,7 +109,8 @@ TEST(Quaternion, RoundTripThroughRotationMatrix)
         EXPECT_NEAR(sign * axis.z, unit.z * s, 1e-9);
         // And back: the quaternion built from angle and axis matches q.
         const Point4d q2 = QuaternionFromAngleAxis(angle, axis * (1 / s));
-        for (int i = 0; i < 4; ++i) EXPECT_NEAR(q2[i], q[i], 1e-9);
+        for (int i = 0; i < 4; ++i)
+            EXPECT_NEAR(q2[i], q[i], 1e-9);
     }
 }
 

@@ -4,19 +4,22 @@
 
 using namespace nuk;
 
-namespace {
+namespace
+{
 
 Matrix44d sample()
 {
     Matrix44d m;
     const double v[16] = {2, 1, 0, 3, -1, 4, 2, 0, 0.5, 0, 3, 1, 1, 2, -1, 5};
-    for (int i = 0; i < 16; ++i) m[i] = v[i];
+    for (int i = 0; i < 16; ++i)
+        m[i] = v[i];
     return m;
 }
 
 void expectNear(const Matrix44d &a, const Matrix44d &b, double eps)
 {
-    for (int i = 0; i < 16; ++i) EXPECT_NEAR(a[i], b[i], eps) << "element " << i;
+    for (int i = 0; i < 16; ++i)
+        EXPECT_NEAR(a[i], b[i], eps) << "element " << i;
 }
 
 } // namespace
@@ -52,7 +55,8 @@ TEST(Matrix44, InverseTimesMatrixIsIdentity)
 TEST(Matrix44, SingularMatrixInvertsToIdentity)
 {
     Matrix44d s = sample();
-    for (int c = 0; c < 4; ++c) s.ElementAt(2, c) = 2 * s.ElementAt(0, c); // rows 0 and 2 dependent
+    for (int c = 0; c < 4; ++c)
+        s.ElementAt(2, c) = 2 * s.ElementAt(0, c); // rows 0 and 2 dependent
     s.Invert();
     EXPECT_EQ(s, Matrix44d::Identity());
     Matrix44d z;

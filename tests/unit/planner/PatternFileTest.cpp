@@ -21,7 +21,8 @@
 
 using namespace planner;
 
-namespace {
+namespace
+{
 
 std::string readFile(const std::string &path)
 {

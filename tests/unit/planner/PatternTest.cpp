@@ -10,7 +10,8 @@ using planner::BuildPattern;
 using planner::PatternInput;
 using planner::PatternLists;
 
-namespace {
+namespace
+{
 
 PatternInput steps(int h, int v, bool ezero = false, bool epiano = false)
 {
@@ -37,7 +38,9 @@ struct CountCase {
     std::size_t points;
 };
 
-class PatternCounts : public ::testing::TestWithParam<CountCase> {};
+class PatternCounts : public ::testing::TestWithParam<CountCase>
+{
+};
 
 TEST_P(PatternCounts, TotalPoints)
 {
@@ -158,7 +161,8 @@ TEST(Pattern, RunsAreRepeatableAndListsDoNotAccumulate)
     const std::string second = BuildPattern(steps(20, 10, true, false), l);
     EXPECT_EQ(first, second);
     EXPECT_EQ(l.positions.size(), copy.positions.size());
-    for (std::size_t k = 0; k < l.positions.size(); ++k) EXPECT_EQ(l.positions[k], copy.positions[k]);
+    for (std::size_t k = 0; k < l.positions.size(); ++k)
+        EXPECT_EQ(l.positions[k], copy.positions[k]);
     EXPECT_EQ(l.row_heights, copy.row_heights);
     EXPECT_EQ(l.point_hangles, copy.point_hangles);
 }
