@@ -6,7 +6,8 @@ scripts/setup.sh
 scripts/build.sh default
 if [ -x build/default/src/app/quorvel ]; then
   if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-    echo "No display: set DISPLAY, or run under xvfb-run -a." >&2
+    echo "No display: set DISPLAY, or start it on a virtual one:" >&2
+    echo "  xvfb-run -a -s \"-screen 0 1280x1024x24\" scripts/run.sh" >&2
     exit 1
   fi
   exec build/default/src/app/quorvel "$@"

@@ -18,5 +18,6 @@ enum ExitCode { kOk = 0, kFailure = 1, kUsage = 2 };
 using Action = std::function<int()>;
 
 Action addPatternCommand(CLI::App &app);
+Action addInspectCommand(CLI::App &app);
 
 } // namespace cli

@@ -13,16 +13,19 @@ public:
     Point2() = default;
     constexpr Point2(T x_, T y_) : x(x_), y(y_) {}
 
+    // The assertion reports the expression as written.
+    // clang-format off
     T &operator[](int i)
     {
-        NUK_ASSERT(i >= 0 && i < 2, "nuk/Point2");
+        NUK_ASSERT(i>=0 && i<2, "nuk/Point2");
         return i == 0 ? x : y;
     }
     const T &operator[](int i) const
     {
-        NUK_ASSERT(i >= 0 && i < 2, "nuk/Point2");
+        NUK_ASSERT(i>=0 && i<2, "nuk/Point2");
         return i == 0 ? x : y;
     }
+    // clang-format on
 
     Point2 operator+(const Point2 &p) const { return Point2(x + p.x, y + p.y); }
     Point2 operator-(const Point2 &p) const { return Point2(x - p.x, y - p.y); }

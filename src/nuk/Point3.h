@@ -17,16 +17,19 @@ public:
     Point3() = default;
     constexpr Point3(T x_, T y_, T z_) : x(x_), y(y_), z(z_) {}
 
+    // The assertion reports the expression as written.
+    // clang-format off
     T &operator[](int i)
     {
-        NUK_ASSERT(i >= 0 && i < 3, "nuk/Point3");
+        NUK_ASSERT(i>=0 && i<3, "nuk/Point3");
         return i == 0 ? x : (i == 1 ? y : z);
     }
     const T &operator[](int i) const
     {
-        NUK_ASSERT(i >= 0 && i < 3, "nuk/Point3");
+        NUK_ASSERT(i>=0 && i<3, "nuk/Point3");
         return i == 0 ? x : (i == 1 ? y : z);
     }
+    // clang-format on
 
     Point3 operator+(const Point3 &p) const { return Point3(x + p.x, y + p.y, z + p.z); }
     Point3 operator-(const Point3 &p) const { return Point3(x - p.x, y - p.y, z - p.z); }

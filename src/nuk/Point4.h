@@ -15,16 +15,19 @@ public:
     Point4() = default;
     constexpr Point4(T a, T b, T c, T d) : v{a, b, c, d} {}
 
+    // The assertion reports the expression as written.
+    // clang-format off
     T &operator[](int i)
     {
-        NUK_ASSERT(i >= 0 && i < 4, "nuk/Point4");
+        NUK_ASSERT(i>=0 && i<4, "nuk/Point4");
         return v[i];
     }
     const T &operator[](int i) const
     {
-        NUK_ASSERT(i >= 0 && i < 4, "nuk/Point4");
+        NUK_ASSERT(i>=0 && i<4, "nuk/Point4");
         return v[i];
     }
+    // clang-format on
 
     bool operator==(const Point4 &p) const
     {

@@ -1,0 +1,586 @@
+#include "app/Mainform.h"
+
+#include <cmath>
+#include <exception>
+#include <initializer_list>
+#include <new>
+#include <utility>
+
+#if defined(__i386__) || defined(__x86_64__)
+#include <fpu_control.h>
+#endif
+#include <cfenv>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFrame>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QScrollBar>
+#include <QStyle>
+#include <QShowEvent>
+#include <QToolBar>
+#include <QToolButton>
+#include <QWheelEvent>
+
+#include "app/GLView.h"
+#include "app/ModelMesh.h"
+#include "app/SceneRenderer.h"
+#include "app/SpinEdit.h"
+#include "nuk/Mesh/MeshPly.h"
+
+TForm1 *Form1 = nullptr;
+
+const char *const TForm1::kCaption = "Quorvel - NUK 2006";
+
+namespace
+{
+
+constexpr int kToolBarHeight = 29;
+constexpr int kPanel1Width = 265;
+constexpr int kMemoHeight = 67;
+
+// The toolbar button's picture: a small triangle mesh.
+QIcon LoadModelIcon()
+{
+    QPixmap pm(16, 16);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing, true);
+    const QPointF a(1.5, 13.5), b(8, 2), c(14.5, 13.5), m(8, 9.5), l(4.5, 7.5), r(11.5, 7.5);
+    const QColor fills[] = {QColor(120, 170, 230), QColor(90, 140, 210), QColor(160, 200, 240), QColor(70, 120, 190)};
+    const QPointF tris[4][3] = {{a, m, l}, {l, m, b}, {b, m, r}, {r, m, c}};
+    for (int i = 0; i < 4; ++i) {
+        QPainterPath path;
+        path.moveTo(tris[i][0]);
+        path.lineTo(tris[i][1]);
+        path.lineTo(tris[i][2]);
+        path.closeSubpath();
+        p.fillPath(path, fills[i]);
+    }
+    QPainterPath bottom;
+    bottom.moveTo(a);
+    bottom.lineTo(m);
+    bottom.lineTo(c);
+    bottom.closeSubpath();
+    p.fillPath(bottom, QColor(200, 225, 250));
+    p.setPen(QPen(QColor(0, 0, 96), 1.0));
+    p.drawPolygon(QPolygonF({a, b, c}));
+    p.drawLine(a, m);
+    p.drawLine(b, m);
+    p.drawLine(c, m);
+    p.drawLine(l, m);
+    p.drawLine(r, m);
+    return QIcon(pm);
+}
+
+QFrame *MakePanel(QWidget *parent, const char *name, QFrame::Shadow shadow)
+{
+    auto *f = new QFrame(parent);
+    f->setObjectName(name);
+    f->setFrameStyle(QFrame::Panel | shadow);
+    f->setLineWidth(1);
+    return f;
+}
+
+QLabel *MakeLabel(QWidget *parent, const char *name, const char *text, int left, int top)
+{
+    auto *l = new QLabel(QString::fromLatin1(text), parent);
+    l->setObjectName(name);
+    l->move(left, top);
+    l->adjustSize();
+    return l;
+}
+
+SpinEdit *MakeSpin(QWidget *parent, const char *name, const QRect &geometry, int minimum, int maximum, int value)
+{
+    auto *s = new SpinEdit(parent, minimum, maximum, value);
+    s->setObjectName(name);
+    s->setGeometry(geometry);
+    return s;
+}
+
+QPushButton *MakeButton(QWidget *parent, const char *name, const char *text, const QRect &geometry)
+{
+    auto *b = new QPushButton(QString::fromLatin1(text), parent);
+    b->setObjectName(name);
+    b->setGeometry(geometry);
+    return b;
+}
+
+QCheckBox *MakeCheck(QWidget *parent, const char *name, const char *text, const QRect &geometry)
+{
+    auto *c = new QCheckBox(QString::fromLatin1(text), parent);
+    c->setObjectName(name);
+    c->setGeometry(geometry);
+    return c;
+}
+
+// A control of fixed width whose text would be cut takes a smaller font,
+// down to 8 pixels, rather than losing the end of its text.
+int NeededWidth(QAbstractButton *b)
+{
+    if (qobject_cast<QCheckBox *>(b)) return b->sizeHint().width();
+    // A push button's size hint has a minimum width of its own; only the
+    // text and the button's margins count here.
+    const QStyle *st = b->style();
+    return b->fontMetrics().horizontalAdvance(b->text()) + 2 * st->pixelMetric(QStyle::PM_ButtonMargin, nullptr, b) +
+           2 * st->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, b);
+}
+
+void FitTextToWidth(QAbstractButton *b)
+{
+    QFont f = b->font();
+    int px = f.pixelSize();
+    while (px > 8 && NeededWidth(b) > b->width()) {
+        f.setPixelSize(--px);
+        b->setFont(f);
+    }
+}
+
+QFrame *MakeSeparator(QWidget *parent, const char *name, const QRect &geometry)
+{
+    auto *s = new QFrame(parent);
+    s->setObjectName(name);
+    s->setFrameStyle(QFrame::VLine | QFrame::Sunken);
+    s->setGeometry(geometry);
+    return s;
+}
+
+} // namespace
+
+// All floating-point exceptions masked, x87 extended precision, rounding to
+// nearest, before any OpenGL call: drivers must not trap on the program's
+// arithmetic, nor the program on theirs.
+static void MaskFloatingPointExceptions()
+{
+#if defined(__i386__) || defined(__x86_64__)
+    fpu_control_t cw = 0x133F;
+    _FPU_SETCW(cw);
+#endif
+#if defined(__GLIBC__)
+    fedisableexcept(FE_ALL_EXCEPT);
+#endif
+}
+
+TForm1::TForm1(QWidget *parent) : QWidget(parent)
+{
+    MaskFloatingPointExceptions();
+    Form1 = this;
+    setObjectName("Form1");
+    setWindowTitle(QString::fromLatin1(kCaption));
+    // The layout's pixel positions were made for a narrow 11 pixel font;
+    // where that face is missing, take the closest narrow one at hand.
+    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
+                               {QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Tahoma"),
+                                QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans Condensed"),
+                                QStringLiteral("DejaVu Sans")});
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPixelSize(11);
+    setFont(font);
+
+    buildControls();
+
+    // Start values; the scene's reference length is six object sizes.
+    zoom = 1.0f;
+    obj_size = 250;
+    obj_height = 1000;
+    cam_dist = 1000;
+    zoom_ref = 6.0f * static_cast<float>(obj_size);
+    positions.clear();
+
+    chooseModelFile = [this] { return runOpenPly(); };
+    showMessage = [this](const QString &text) { QMessageBox::information(this, windowTitle(), text); };
+
+    move(389, 230);
+    resize(845, 683);
+}
+
+TForm1::~TForm1()
+{
+    FormDestroy();
+    if (Form1 == this) Form1 = nullptr;
+}
+
+void TForm1::buildControls()
+{
+    ImageList1.append(LoadModelIcon());
+
+    ToolBar1 = new QToolBar(this);
+    ToolBar1->setObjectName("ToolBar1");
+    ToolBar1->setMovable(false);
+    ToolBar1->setFloatable(false);
+    ToolButton1 = MakeSeparator(ToolBar1, "ToolButton1", QRect(0, 0, 8, kToolBarHeight));
+    TB_loadmodel = new QToolButton(ToolBar1);
+    TB_loadmodel->setObjectName("TB_loadmodel");
+    TB_loadmodel->setIcon(ImageList1.at(0));
+    TB_loadmodel->setIconSize(QSize(16, 16));
+    TB_loadmodel->setAutoRaise(true);
+    TB_loadmodel->setToolTip(QStringLiteral("LOAD PLY REFERENCE MODEL"));
+    TB_loadmodel->setGeometry(8, 0, 29, kToolBarHeight);
+    ToolButton2 = MakeSeparator(ToolBar1, "ToolButton2", QRect(37, 0, 26, kToolBarHeight));
+    connect(TB_loadmodel, &QToolButton::clicked, this, [this] { TB_loadmodelClick(); });
+
+    Panel1 = MakePanel(this, "Panel1", QFrame::Raised);
+
+    Panel3 = MakePanel(Panel1, "Panel3", QFrame::Raised);
+    Panel3->setGeometry(24, 8, 185, 209);
+    Label1 = MakeLabel(Panel3, "Label1", "OBJ size", 16, 24);
+    CSE_size = MakeSpin(Panel3, "CSE_size", QRect(80, 16, 65, 22), 10, 2000, 250);
+    Label2 = MakeLabel(Panel3, "Label2", "OBJ height", 16, 56);
+    CSE_hgh = MakeSpin(Panel3, "CSE_hgh", QRect(80, 48, 65, 22), 10, 2500, 1000);
+    Label3 = MakeLabel(Panel3, "Label3", "CAM distance", 8, 104);
+    CSE_camdist = MakeSpin(Panel3, "CSE_camdist", QRect(80, 96, 65, 22), 10, 2500, 1000);
+    Button1 = MakeButton(Panel3, "Button1", "Apply ->", QRect(104, 160, 65, 33));
+    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+
+    Panel4 = MakePanel(Panel1, "Panel4", QFrame::Raised);
+    Panel4->setGeometry(24, 256, 185, 281);
+    Label4 = MakeLabel(Panel4, "Label4", "VIEW distance", 16, 20);
+    CSE_viewd = MakeSpin(Panel4, "CSE_viewd", QRect(96, 19, 65, 22), 10, 3500, 1500);
+    Label5 = MakeLabel(Panel4, "Label5", "HORIZONTAL angle", 8, 68);
+    CSE_hangle = MakeSpin(Panel4, "CSE_hangle", QRect(112, 59, 49, 22), 1, 90, 15);
+    Label6 = MakeLabel(Panel4, "Label6", "VERTICAL angle", 8, 100);
+    CSE_vangle = MakeSpin(Panel4, "CSE_vangle", QRect(112, 91, 49, 22), 1, 90, 15);
+    CB_ezero = MakeCheck(Panel4, "CB_ezero", "Exclude central point", QRect(16, 136, 145, 17));
+    CB_epiano = MakeCheck(Panel4, "CB_epiano", "Exclude point on base plane", QRect(16, 160, 153, 17));
+    Button2 = MakeButton(Panel4, "Button2", "Generate -->", QRect(16, 184, 97, 25));
+    connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+    // Present in the layout, wired to nothing.
+    Button3 = MakeButton(Panel4, "Button3", "distributed subsamping", QRect(16, 224, 129, 25));
+
+    Panel2 = new QLabel(QStringLiteral("Panel2"), this);
+    Panel2->setObjectName("Panel2");
+    Panel2->setAlignment(Qt::AlignCenter);
+
+    PanelOGLBack = new QLabel(QStringLiteral("OPENGL"), Panel2);
+    PanelOGLBack->setObjectName("PanelOGLBack");
+    PanelOGLBack->setAlignment(Qt::AlignCenter);
+    PanelOGLBack->setAutoFillBackground(true);
+    {
+        QPalette pal = PanelOGLBack->palette();
+        pal.setColor(QPalette::Window, Qt::black);
+        pal.setColor(QPalette::WindowText, Qt::red);
+        PanelOGLBack->setPalette(pal);
+        QFont f(QStringLiteral("Comic Sans MS"));
+        f.setPixelSize(19);
+        PanelOGLBack->setFont(f);
+    }
+
+    PanelOGL = new GLView(this, Panel2);
+    PanelOGL->setObjectName("PanelOGL");
+
+    Memo1 = new QPlainTextEdit(Panel2);
+    Memo1->setObjectName("Memo1");
+    Memo1->setReadOnly(true);
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    {
+        QPalette pal = Memo1->palette();
+        pal.setColor(QPalette::Text, QColor(0x00, 0x00, 0x80)); // navy
+        pal.setColor(QPalette::Base, QColor(0xA6, 0xCA, 0xF0)); // sky blue
+        pal.setColor(QPalette::Inactive, QPalette::Base, QColor(0xA6, 0xCA, 0xF0));
+        Memo1->setPalette(pal);
+    }
+    Memo1->setPlainText(QStringLiteral("Program Started"));
+
+    Open_ply = new QFileDialog(this);
+    Open_ply->setObjectName("Open_ply");
+    Open_ply->setAcceptMode(QFileDialog::AcceptOpen);
+    Open_ply->setFileMode(QFileDialog::ExistingFile);
+    Open_ply->setDefaultSuffix(QStringLiteral("ply"));
+    Open_ply->setNameFilter(QStringLiteral("PLY model files (*.ply)"));
+
+    Save_data = new QFileDialog(this);
+    Save_data->setObjectName("Save_data");
+    Save_data->setAcceptMode(QFileDialog::AcceptSave);
+    Save_data->setDefaultSuffix(QStringLiteral("ply"));
+    Save_data->setNameFilter(QStringLiteral("txt data file (*.txt)"));
+    Save_data->setWindowTitle(QStringLiteral("?"));
+
+    // The pixel sizes were made for a narrower face than most systems have.
+    for (QAbstractButton *b : std::initializer_list<QAbstractButton *>{CB_ezero, CB_epiano, Button1, Button2, Button3})
+        FitTextToWidth(b);
+
+    layoutPanels();
+}
+
+// The aligned panels: toolbar on top, the parameter panel on the left,
+// and the view above the log filling the rest.
+void TForm1::layoutPanels()
+{
+    const int w = width();
+    const int h = height();
+    ToolBar1->setGeometry(0, 0, w, kToolBarHeight);
+    Panel1->setGeometry(0, kToolBarHeight, kPanel1Width, qMax(0, h - kToolBarHeight));
+    Panel2->setGeometry(kPanel1Width, kToolBarHeight, qMax(0, w - kPanel1Width), qMax(0, h - kToolBarHeight));
+    const int pw = Panel2->width();
+    const int ph = Panel2->height();
+    const QRect view(0, 0, pw, qMax(0, ph - kMemoHeight));
+    PanelOGLBack->setGeometry(view);
+    if (PanelOGL) PanelOGL->setGeometry(view);
+    Memo1->setGeometry(0, qMax(0, ph - kMemoHeight), pw, qMin(ph, kMemoHeight));
+}
+
+void TForm1::resizeEvent(QResizeEvent *e)
+{
+    QWidget::resizeEvent(e);
+    layoutPanels();
+}
+
+void TForm1::showEvent(QShowEvent *e)
+{
+    QWidget::showEvent(e);
+    // 845 x 683 is the outer size; a window manager's frame comes off it.
+    if (!outerSizeApplied_ && isWindow()) {
+        outerSizeApplied_ = true;
+        const QSize frame = frameGeometry().size() - geometry().size();
+        if (frame.width() > 0 || frame.height() > 0) resize(845 - frame.width(), 683 - frame.height());
+    }
+}
+
+// "Apply ->": the three stored values, nothing else.
+void TForm1::Button1Click()
+{
+    obj_size = CSE_size->Value();
+    obj_height = CSE_hgh->Value();
+    cam_dist = CSE_camdist->Value();
+}
+
+// "Generate -->": the steps, view distance and flags from the controls, the
+// object and camera as last stored by "Apply ->".
+void TForm1::Button2Click()
+{
+    planner::PatternInput in;
+    in.horizontalStep = CSE_hangle->Value();
+    in.verticalStep = CSE_vangle->Value();
+    in.viewDistance = CSE_viewd->Value();
+    in.excludeCentralPoint = CB_ezero->isChecked();
+    in.excludeBasePlane = CB_epiano->isChecked();
+    in.objectSize = obj_size;
+    in.objectHeight = obj_height;
+    in.cameraDistance = cam_dist;
+
+    const planner::WriteResult r = planner::Generate(in, pattern, planner::kAcquisitionFile);
+    if (!r.ok) {
+        // The file is all the rig gets: the operator must know it is missing.
+        // The positions are drawn all the same.
+        const QString path = QDir::cleanPath(QFileInfo(QString::fromStdString(r.path)).absoluteFilePath());
+        showMessage(QStringLiteral("The acquisition file could not be written:\n%1\n\n%2")
+                        .arg(QDir::toNativeSeparators(path), QString::fromStdString(r.reason)));
+    }
+}
+
+QString TForm1::runOpenPly()
+{
+    if (Open_ply->exec() != QDialog::Accepted) return {};
+    const QStringList files = Open_ply->selectedFiles();
+    return files.isEmpty() ? QString() : files.first();
+}
+
+void TForm1::TB_loadmodelClick()
+{
+    if (loading_) return;
+    const QString fileName = chooseModelFile();
+    if (fileName.isEmpty()) return; // cancelled: the mesh stays as it is
+    LoadModel(fileName);
+}
+
+// Shows a progress dialog only for an import that runs longer than about
+// half a second, and keeps the window drawing while it runs.
+class LoadProgress
+{
+public:
+    LoadProgress(QWidget *owner, int delayMs) : owner_(owner), delayMs_(delayMs) { clock_.start(); }
+    ~LoadProgress() { delete dialog_; }
+
+    void operator()(int percent, const char *what)
+    {
+        percent_ = percent;
+        text_ = QString::fromUtf8(what);
+        if (!dialog_) {
+            if (clock_.elapsed() < delayMs_) return;
+            dialog_ = new QProgressDialog(owner_);
+            dialog_->setObjectName("LoadProgress");
+            dialog_->setWindowTitle(owner_->windowTitle());
+            dialog_->setWindowModality(Qt::WindowModal);
+            dialog_->setCancelButton(nullptr);
+            dialog_->setMinimumDuration(0);
+            dialog_->setRange(0, 100);
+            dialog_->show();
+        }
+        if (pumped_.isValid() && pumped_.elapsed() < kPumpEveryMs) return;
+        pumped_.start();
+        dialog_->setLabelText(text_);
+        dialog_->setValue(percent_);
+        // Input stays blocked; painting and the view's frames go on.
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
+
+    bool shown() const { return dialog_ != nullptr; }
+
+private:
+    static constexpr qint64 kPumpEveryMs = 30;
+    QWidget *owner_;
+    qint64 delayMs_;
+    QProgressDialog *dialog_ = nullptr;
+    QElapsedTimer clock_;
+    QElapsedTimer pumped_;
+    int percent_ = 0;
+    QString text_;
+};
+
+int TForm1::LoadModel(const QString &fileName)
+{
+    loading_ = true;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    LoadProgress progress(this, progressDelayMs);
+    int result = -1;
+    const QByteArray path = QFile::encodeName(fileName);
+    try {
+        result = nuk::LoadPly(mesh, path.constData(), [&progress](int p, const char *t) { progress(p, t); });
+        // Whatever the import returned: a failed import leaves the
+        // previous model, whose box and normals come out the same.
+        nuk::ComputeBoundingBox(mesh);
+        nuk::ComputeFaceNormals(mesh, false);
+        nuk::ComputeVertexNormals(mesh, false);
+        ModelArrays arrays;
+        BuildModelArrays(mesh, arrays, [&progress](int p) { progress(p, "Preparing the view"); });
+        std::swap(model_arrays, arrays);
+    } catch (const std::bad_alloc &) {
+        // A model too large for memory fails as silently as a bad file; the
+        // view keeps the arrays it had.
+        result = -1;
+    }
+    lastLoadShowedProgress = progress.shown();
+    QApplication::restoreOverrideCursor();
+    loading_ = false;
+    return result;
+}
+
+// Called by the view once its context is current.
+void TForm1::FormCreate()
+{
+    view_width = PanelOGL->DeviceWidth();
+    view_height = PanelOGL->DeviceHeight();
+    scene::SetupFixedState();
+
+    track.SetPivotTranslation(nuk::Point3d(0, 0, 0));
+    track.SetPivotScale(zoom);
+    track.EnableSpin(true);
+}
+
+void TForm1::FormDestroy()
+{
+    // The context goes before the members it drew.
+    if (PanelOGL) {
+        PanelOGL->StopFrames();
+        delete PanelOGL;
+        PanelOGL = nullptr;
+    }
+}
+
+void TForm1::FormResize()
+{
+    view_width = PanelOGL->DeviceWidth();
+    view_height = PanelOGL->DeviceHeight();
+    scene::Resize(view_width, view_height);
+}
+
+// One frame: camera, trackball, scale, then the scene.
+void TForm1::FormPaint()
+{
+    scene::BeginFrame();
+    track.Apply();
+    scene::SceneInput in;
+    in.obj_size = obj_size;
+    in.obj_height = obj_height;
+    in.cam_dist = cam_dist;
+    in.zoom = zoom;
+    in.zoom_ref = zoom_ref;
+    in.positions = &positions;
+    in.model = &model_arrays;
+    scene::DrawScene(in);
+}
+
+void TForm1::AppIdle()
+{
+    if (PanelOGL) PanelOGL->update();
+}
+
+void TForm1::PanelOGLMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int x, int y)
+{
+    mouse_buttons = 0;
+    if (button == Qt::LeftButton)
+        mouse_buttons = 1;
+    else if (button == Qt::MiddleButton)
+        mouse_buttons = 2;
+    if (modifiers & Qt::ControlModifier)
+        mouse_buttons += 0x20;
+    else if (modifiers & Qt::ShiftModifier)
+        mouse_buttons += 0x10;
+    dragging = 1;
+    track.MouseDown(x, y, mouse_buttons);
+}
+
+void TForm1::PanelOGLMouseMove(Qt::KeyboardModifiers, int x, int y)
+{
+    // The code stays the one built at mouse down.
+    if (dragging) track.MouseMove(x, y, mouse_buttons);
+}
+
+void TForm1::PanelOGLMouseUp(Qt::MouseButton, Qt::KeyboardModifiers, int x, int y)
+{
+    dragging = 0;
+    track.MouseUp(x, y, mouse_buttons);
+}
+
+void TForm1::FormMouseWheelDown()
+{
+    zoom = static_cast<float>(static_cast<long double>(zoom) * 1.1L);
+    track.SetPivotScale(zoom);
+}
+
+void TForm1::FormMouseWheelUp()
+{
+    zoom = static_cast<float>(static_cast<long double>(zoom) * (1.0L / 1.1L));
+    track.SetPivotScale(zoom);
+}
+
+void TForm1::wheelEvent(QWheelEvent *e)
+{
+    FormMouseWheel(e);
+    e->ignore(); // not marked as handled
+}
+
+void TForm1::FormMouseWheel(QWheelEvent *e)
+{
+    // One step per 120 units, however finely the device reports them.
+    wheelRemainder_ += e->angleDelta().y();
+    while (wheelRemainder_ <= -120) {
+        wheelRemainder_ += 120;
+        FormMouseWheelDown();
+    }
+    while (wheelRemainder_ >= 120) {
+        wheelRemainder_ -= 120;
+        FormMouseWheelUp();
+    }
+}
+
+void TForm1::ViewFailed(const QString &message)
+{
+    // The panel's own caption shows where the scene cannot be drawn.
+    if (PanelOGL) PanelOGL->hide();
+    showMessage(message);
+}

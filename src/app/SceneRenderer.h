@@ -1,0 +1,52 @@
+#pragma once
+// The fixed-function drawing of the set-up: stage, camera, acquisition
+// positions and the reference model. Plain OpenGL 1.1 and GLU, called with
+// the view's context current; the window and the frame benchmark share it.
+
+#include <cstdint>
+#include <vector>
+
+#include "app/ModelArrays.h"
+#include "nuk/Point3.h"
+
+namespace scene
+{
+
+// What one frame draws, read from the window's fields at the frame.
+struct SceneInput {
+    std::int32_t obj_size = 250;
+    std::int32_t obj_height = 1000;
+    std::int32_t cam_dist = 1000;
+    float zoom = 1.0f;
+    float zoom_ref = 1500.0f;
+    const std::vector<nuk::Point3f> *positions = nullptr;
+    const ModelArrays *model = nullptr;
+};
+
+// Lights, material, depth test, culling, normalisation and blending; set
+// once when the context is made.
+void SetupFixedState();
+
+// Viewport and projection for a view of width x height device pixels.
+// The aspect is the larger side over the smaller, so never below 1.
+void Resize(double width, double height);
+double AspectOf(double width, double height);
+
+// Clears and loads the camera; the caller applies the trackball next.
+void BeginFrame();
+
+// The zoom scale, then stage, camera, positions and model, then a flush.
+void DrawScene(const SceneInput &in);
+
+void DrawStage(std::int32_t obj_size, std::int32_t obj_height);
+void DrawCamera(std::int32_t cam_dist);
+void DrawPositions(const std::vector<nuk::Point3f> &positions);
+void DrawModel(const ModelArrays &model);
+
+// Camera eye and projection constants of the view, for whoever must
+// reproduce where the scene lands on screen.
+constexpr double kFieldOfView = 30.0;
+constexpr double kNear = 0.01;
+constexpr double kFar = 195000.0;
+
+} // namespace scene

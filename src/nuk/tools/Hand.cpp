@@ -1,0 +1,558 @@
+#include "nuk/tools/Hand.h"
+
+#include <chrono>
+#include <cmath>
+
+namespace nuk
+{
+
+namespace
+{
+
+// Taken when the program's static data is set up, so "since program start".
+const std::chrono::steady_clock::time_point programStart = std::chrono::steady_clock::now();
+
+const double kPi = 3.141592653589793;
+const Point3d kOrigin(0, 0, 0);
+
+bool IsFinite(const Matrix44d &m)
+{
+    for (double e : m.a)
+        if (!std::isfinite(e)) return false;
+    return true;
+}
+
+bool IsFinite(const Point3d &p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
+
+// Angle and axis of a rotation quaternion, robust to rounding: a scalar part a
+// hair above 1 would make acos NaN, and q and -q are the same rotation, so
+// the short way round is taken.
+void AngleAxisOf(Point4d q, double &angle, Point3d &axis)
+{
+    if (q[0] < 0)
+        for (int i = 0; i < 4; ++i)
+            q[i] = -q[i];
+    if (q[0] > 1) q[0] = 1;
+    ToAngleAxis(q, angle, axis);
+}
+
+// Uniform scale s keeping the rotation. A transform without a usable scale
+// (zero, or a mirror) gets s alone rather than a block of NaNs.
+void ScaleTo(Affine &t, double s)
+{
+    const double f = ScaleFactor(t);
+    if (std::isfinite(f) && f > 0) {
+        SetScale(t, s);
+        return;
+    }
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c)
+            t.m.a[4 * r + c] = r == c ? s : 0;
+}
+
+Matrix44d PivotTranslation(const Affine &pivot) { return Matrix44d::Translation(kOrigin * pivot.m); }
+
+// Screen direction of an axis: z dropped; an axis pointing at the viewer
+// gets the vertical.
+Point3d ScreenDirection(Point3d v)
+{
+    v.z = 0;
+    if (v == Point3d(0, 0, 0)) v = Point3d(0, 1, 0);
+    return v.Normalize();
+}
+
+const float kHandleReach = 0.1f;
+
+} // namespace
+
+// ---------------------------------------------------------------- Transform
+
+Transform::Transform() : viewport{0, 0, 0, 0}
+{
+    matrix.SetIdentity();
+    inverse.SetIdentity();
+}
+
+Transform Transform::FromGL(const Matrix44d &projection, const Matrix44d &modelview, const std::int32_t viewport[4])
+{
+    Transform t;
+    t.SetFromGL(projection, modelview, viewport);
+    return t;
+}
+
+void Transform::SetFromGL(const Matrix44d &projection, const Matrix44d &modelview, const std::int32_t vp[4])
+{
+    matrix = projection.Transposed() * modelview.Transposed();
+    inverse = matrix.Inverse();
+    for (int i = 0; i < 4; ++i)
+        viewport[i] = vp[i];
+}
+
+Point3d Transform::Project(const Point3d &p) const
+{
+    const Point3d q = matrix * p;
+    return Point3d((q.x + 1) * (viewport[2] * 0.5) + viewport[0], (q.y + 1) * (viewport[3] * 0.5) + viewport[1], q.z);
+}
+
+Point3d Transform::UnProject(const Point3d &p) const
+{
+    const double nx = (p.x - viewport[0]) / (viewport[2] * 0.5) - 1;
+    const double ny = -((p.y - viewport[1]) / (viewport[3] * 0.5) - 1);
+    return inverse * Point3d(nx, ny, p.z);
+}
+
+// ---------------------------------------------------------------- modes
+
+Matrix44d Hand::TrackMode::Apply(const Point3d &, const Matrix44d &, const Affine &) const
+{
+    return Matrix44d::Identity();
+}
+void Hand::TrackMode::DrawGuides(bool) const {}
+float Hand::TrackMode::Distance(const Point3d &) const { return 0; }
+
+Matrix44d Hand::SphereMode::Apply(const Point3d &p, const Matrix44d &, const Affine &) const
+{
+    const double r = 0.7071067811865476;
+    const Point3d pole(0, 0, 1);
+    const double d2 = p.x * p.x + p.y * p.y;
+    Point3d c;
+    if (std::sqrt(d2) < r)
+        c = Point3d(p.x, p.y, std::sqrt(1 - d2));
+    else // a hyperbolic sheet outside, so the rotation keeps growing with the drag
+        c = Normalized(Point3d(p.x, p.y, 1.5 * r - r * d2));
+    if (c == pole) return Matrix44d::Identity();
+    const Point3d axis = Normalized(pole ^ c);
+    double t = (c - pole).Norm() * 0.5;
+    if (t > r) t = t + (t - r) * 0.7;
+    if (t > 1) t = 1;
+    if (t < -1) t = -1;
+    return Matrix44d::Rotation(2 * std::asin(t) * 180 / 3.14159265, axis);
+}
+void Hand::SphereMode::DrawGuides(bool) const {}
+float Hand::SphereMode::Distance(const Point3d &p) const { return p.Norm() <= 1 ? 0.0f : -1.0f; }
+
+Matrix44d Hand::ScaleMode::Apply(const Point3d &p, const Matrix44d &, const Affine &) const
+{
+    return Matrix44d::Scale(std::pow(2.0, -0.01 * p.y));
+}
+void Hand::ScaleMode::DrawGuides(bool) const {}
+float Hand::ScaleMode::Distance(const Point3d &) const { return 0; }
+
+Matrix44d Hand::LineMode::Apply(const Point3d &p, const Matrix44d &frame, const Affine &) const
+{
+    const Point3d a = Normalized(axis);
+    const Point3d g = ScreenDirection(a * frame);
+    return Matrix44d::Translation(a * (g * p));
+}
+void Hand::LineMode::DrawGuides(bool) const {}
+float Hand::LineMode::Distance(const Point3d &p) const
+{
+    const Point3d a = Normalized(axis);
+    const float d = static_cast<float>((p - a * (a * p)).Norm());
+    return d <= kHandleReach ? d : -1.0f;
+}
+
+Matrix44d Hand::PlaneMode::Apply(const Point3d &p, const Matrix44d &frame, const Affine &) const
+{
+    const Point3d a = Normalized(first_axis);
+    const Point3d b = Normalized(second_axis);
+    Point3d g = a * frame;
+    Point3d m = b * frame;
+    // The axis that points more toward the viewer is the one bent into the
+    // screen plane; m on a tie.
+    const bool adjustG = std::fabs(m.z) < std::fabs(g.z);
+    g = ScreenDirection(g);
+    m = ScreenDirection(m);
+    Point3d &adjusted = adjustG ? g : m;
+    const Point3d &kept = adjustG ? m : g;
+    if (adjusted == kept || adjusted == -kept) {
+        adjusted.x = -kept.y;
+        adjusted.y = kept.x;
+    }
+    adjusted = Normalized(adjusted - kept * (adjusted * kept));
+    return Matrix44d::Translation(a * (g * p) + b * (m * p));
+}
+void Hand::PlaneMode::DrawGuides(bool) const {}
+float Hand::PlaneMode::Distance(const Point3d &p) const
+{
+    const Point3d n = Normalized(first_axis ^ second_axis);
+    const float d = static_cast<float>(std::fabs(n * p));
+    return d <= kHandleReach ? d : -1.0f;
+}
+
+Matrix44d Hand::CylinderMode::Apply(const Point3d &p, const Matrix44d &frame, const Affine &) const
+{
+    const Point3d a = Normalized(axis);
+    Point3d g = a * frame;
+    double angle;
+    if (g.x == 0 && g.y == 0) {
+        // Axis toward the viewer: the pointer's angle about it.
+        angle = std::atan2(p.y, p.x);
+        if (g.z < 0) angle = -angle;
+    } else {
+        // Motion across the axis' screen direction turns, one unit a radian.
+        g.z = 0;
+        g.Normalize();
+        angle = Point3d(-g.y, g.x, 0) * p;
+    }
+    if (flag) angle = -angle;
+    return Matrix44d::Rotation(angle * 180 / kPi, a);
+}
+void Hand::CylinderMode::DrawGuides(bool) const {}
+float Hand::CylinderMode::Distance(const Point3d &p) const
+{
+    const Point3d a = Normalized(axis);
+    const float d = static_cast<float>(std::fabs((p - a * (a * p)).Norm() - 1));
+    return d <= kHandleReach ? d : -1.0f;
+}
+
+// ---------------------------------------------------------------- Hand
+
+std::int64_t Hand::SteadyMilliseconds()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - programStart)
+        .count();
+}
+
+Hand::Hand() : clock_(&Hand::SteadyMilliseconds) {}
+
+Hand::Hand(Clock clock) : clock_(std::move(clock)) {}
+
+void Hand::SetClock(Clock clock) { clock_ = std::move(clock); }
+
+std::int64_t Hand::Now() const { return clock_ ? clock_() : SteadyMilliseconds(); }
+
+void Hand::SetTranslation(int kind, const Point3d &v)
+{
+    if (!IsFinite(v)) return;
+    switch (kind) {
+    case PIVOT:
+        pivot.SetTranslation(v);
+        break;
+    case MODEL_KEEP_COMPOSITE: {
+        const Affine old = model;
+        model.SetTranslation(model.Translation() + v);
+        if (spinning) spin_base.SetTranslation(spin_base.Translation() + v);
+        pivot.m = pivot.m * old.m * model.m.Inverse();
+        break;
+    }
+    case MODEL:
+        model.SetTranslation(v);
+        if (spinning) spin_base.SetTranslation(v);
+        break;
+    default:
+        break;
+    }
+}
+
+void Hand::SetScale(int kind, double s)
+{
+    // A zero, negative or infinite scale would poison every later transform.
+    if (!(s > 0) || !std::isfinite(s)) return;
+    switch (kind) {
+    case PIVOT:
+        ScaleTo(pivot, s);
+        break;
+    case MODEL_KEEP_COMPOSITE: {
+        const Affine old = model;
+        ScaleTo(model, s);
+        if (spinning) ScaleTo(spin_base, s);
+        pivot.m = pivot.m * old.m * model.m.Inverse();
+        break;
+    }
+    case MODEL:
+        ScaleTo(model, s);
+        if (spinning) ScaleTo(spin_base, s);
+        break;
+    default:
+        break;
+    }
+}
+
+void Hand::EnableSpin(bool on)
+{
+    if (on != spin_enabled) {
+        spin_enabled = on;
+        spinning = false;
+    }
+}
+
+const Matrix44d &Hand::ApplyWith(const Transform &frameView)
+{
+    view = frameView;
+    if (spin_enabled && spinning) {
+        double angle;
+        Point3d axis;
+        AngleAxisOf(spin_rotation, angle, axis);
+        const std::int64_t span = time1 - time0;
+        if (span <= 0) {
+            spinning = false;
+            return model.m;
+        }
+        angle = angle * static_cast<double>(Now() - time1) / static_cast<double>(span);
+        const Matrix44d R = Matrix44d::Rotation(angle * 180 / kPi, axis);
+        const Matrix44d T = PivotTranslation(pivot);
+        const Matrix44d m = T.Inverse() * R * T * spin_base.m;
+        if (IsFinite(m))
+            model.m = m;
+        else
+            spinning = false;
+    }
+    return model.m;
+}
+
+Point3d Hand::PivotPoint() const { return kOrigin * (pivot.m * model_at_start.m); }
+
+Point3d Hand::PointUnderMouse(double x, double y, double depthOffset) const
+{
+    const Point3d c = PivotPoint();
+    const Point3d w = view.Project(c);
+    return view.UnProject(Point3d(x, y, w.z + depthOffset)) - c;
+}
+
+void Hand::ComputeViewFrame()
+{
+    const Point3d c = PivotPoint();
+    const Point3d w = view.Project(c);
+    const double yd = view.viewport[3] - w.y;
+    const Point3d O = view.UnProject(Point3d(w.x, yd, w.z));
+    const Point3d R = view.UnProject(Point3d(w.x + 100, yd, w.z));
+    const Point3d U = view.UnProject(Point3d(w.x, yd - 100, w.z));
+    const Point3d right = Normalized(R - O);
+    const Point3d up = Normalized(U - O);
+    const Point3d toward = right ^ up;
+    view_frame = Affine();
+    if (!IsFinite(right) || !IsFinite(up) || !IsFinite(toward)) return; // no usable view: keep the identity
+    for (int c2 = 0; c2 < 3; ++c2) {
+        view_frame.m.a[c2] = right[c2];
+        view_frame.m.a[4 + c2] = up[c2];
+        view_frame.m.a[8 + c2] = toward[c2];
+    }
+}
+
+void Hand::Anchor(int x, int y)
+{
+    start_x = x;
+    start_y = y;
+    model_at_start = model;
+    pivot_at_start = pivot;
+    spinning = false;
+    time0 = time1 = Now();
+    spin_base = last_sample = model;
+    spin_rotation = Point4d(1, 0, 0, 0);
+    dragging = true;
+    ComputeViewFrame();
+    mode_changed = 0;
+}
+
+void Hand::Drag(int x, int y)
+{
+    if (!dragging) return;
+    if (mode_changed) {
+        start_x = x;
+        start_y = y;
+        model_at_start = model;
+        pivot_at_start = pivot;
+        spinning = false;
+        ComputeViewFrame();
+        mode_changed = 0;
+    }
+    if (!current_mode) return;
+
+    const std::int64_t now = Now();
+    if (now - time1 > 50) {
+        spin_base = last_sample;
+        last_sample = model;
+        time0 = time1;
+        time1 = now;
+    }
+
+    const Matrix44d frameInverse = view_frame.m.Inverse();
+    const double modelScale = ScaleFactor(model_at_start);
+    const double pivotScale = ScaleFactor(pivot);
+    Point3d B = PointUnderMouse(x, y, 0) * frameInverse / modelScale;
+    Point3d F = PointUnderMouse(start_x, start_y, 0) * frameInverse / modelScale;
+    const Matrix44d G = Matrix44d::Identity();
+    const std::int16_t space = current_mode->space;
+    if (space == VIEW_SPACE) {
+        B /= pivotScale;
+        F /= pivotScale;
+    } else if (space == WINDOW_SPACE) {
+        B = Point3d(x, y, 0);
+        F = Point3d(start_x, start_y, 0);
+    }
+
+    Matrix44d L = Matrix44d::Identity();
+    if (B != F) { // coinciding ends are exactly no change
+        const Matrix44d M1 = current_mode->Apply(F, G, pivot);
+        const Matrix44d M2 = current_mode->Apply(B, G, pivot);
+        L = M1.Inverse() * M2;
+        if (space == VIEW_SPACE || space == WINDOW_SPACE) {
+            // From the view frame at the pivot back to model coordinates.
+            for (int i = 12; i < 15; ++i)
+                L.a[i] *= pivotScale * modelScale;
+            Matrix44d S = Matrix44d::Identity();
+            for (int r = 0; r < 3; ++r)
+                for (int c = 0; c < 3; ++c)
+                    S.a[4 * r + c] = model_at_start.m.a[4 * r + c];
+            const Matrix44d &V = view_frame.m;
+            L = S * frameInverse * L * V * S.Inverse();
+        }
+        const Matrix44d T = PivotTranslation(pivot);
+        L = T.Inverse() * L * T;
+    }
+    // A degenerate view or scale gives no usable change; keep what we have.
+    if (!IsFinite(L)) return;
+
+    switch (current_mode->target) {
+    case PIVOT:
+        pivot.m = pivot_at_start.m * L;
+        break;
+    case MODEL_KEEP_COMPOSITE:
+        model.m = L * model_at_start.m;
+        pivot.m = pivot_at_start.m * L.Inverse();
+        break;
+    case MODEL:
+        model.m = L * model_at_start.m;
+        break;
+    default:
+        break;
+    }
+
+    const Point4d q = QuaternionFrom33(Normalized33(spin_base.m * model.m.Inverse()));
+    spin_rotation = std::isfinite(q[0]) && std::isfinite(q[1]) && std::isfinite(q[2]) && std::isfinite(q[3])
+                        ? q
+                        : Point4d(1, 0, 0, 0);
+}
+
+void Hand::Release()
+{
+    // A release without a press (or a second one) must not restart a spin.
+    if (!dragging) return;
+    dragging = false;
+    const std::int64_t now = Now();
+    if (now - time1 < 100 && time1 != time0) {
+        time1 = now;
+        double angle;
+        Point3d axis;
+        AngleAxisOf(spin_rotation, angle, axis);
+        const std::int64_t span = time1 - time0;
+        if (span > 0) {
+            const double speed = angle / static_cast<double>(span) * 100; // radians per 100 ms
+            if (std::fabs(speed) > 0.4) {
+                angle = angle / (std::fabs(speed) * 2.5);
+                spin_rotation = QuaternionFromAngleAxis(angle, Normalized(axis));
+            }
+            if (std::fabs(speed) > 0.01) spinning = true;
+        }
+        spin_base = model;
+    }
+    ComputeViewFrame();
+}
+
+// ---------------------------------------------------------------- TrackHand
+
+TrackHand::TrackHand() : TrackHand(Clock(&Hand::SteadyMilliseconds)) {}
+
+TrackHand::TrackHand(Clock clock) : Hand(std::move(clock))
+{
+    // kind, space, target, mask
+    mappings.push_back({0, VIEW_SPACE, MODEL, 1});
+    mappings.push_back({7, VIEW_SPACE, MODEL, 0x21});
+    mappings.push_back({7, VIEW_SPACE, MODEL, 2});
+    mappings.push_back({10, WINDOW_SPACE, MODEL_KEEP_COMPOSITE, 3});
+    mappings.push_back({10, WINDOW_SPACE, MODEL_KEEP_COMPOSITE, 0x11});
+    mappings.push_back({10, WINDOW_SPACE, MODEL_KEEP_COMPOSITE, 8});
+    for (std::uint8_t kind : {4, 5, 6, 1, 2, 3, 7, 8, 9})
+        mappings.push_back({kind, HANDLE_SPACE, MODEL, 0x81});
+}
+
+void TrackHand::Select(const MyMode &row)
+{
+    static const Point3d X(1, 0, 0), Y(0, 1, 0), Z(0, 0, 1);
+    static const Point3d axes[3] = {X, Y, Z};
+    TrackMode *mode;
+    switch (row.kind) {
+    case 0:
+        mode = &sphere_mode;
+        break;
+    case 1:
+    case 2:
+    case 3:
+        cylinder_mode.axis = axes[row.kind - 1];
+        mode = &cylinder_mode;
+        break;
+    case 4:
+    case 5:
+    case 6:
+        line_mode.axis = axes[row.kind - 4];
+        mode = &line_mode;
+        break;
+    case 7:
+        plane_mode.first_axis = X;
+        plane_mode.second_axis = Y;
+        mode = &plane_mode;
+        break;
+    case 8:
+        plane_mode.first_axis = Z;
+        plane_mode.second_axis = Y;
+        mode = &plane_mode;
+        break;
+    case 9:
+        plane_mode.first_axis = X;
+        plane_mode.second_axis = Z;
+        mode = &plane_mode;
+        break;
+    case 10:
+        mode = &scale_mode;
+        break;
+    default:
+        mode = &track_mode;
+        break;
+    }
+    mode->space = row.space;
+    mode->target = row.target;
+    current_mode = mode;
+    mode_changed = 1;
+}
+
+const TrackHand::MyMode *TrackHand::FindMapping(std::int32_t mask) const
+{
+    for (const MyMode &row : mappings)
+        if (row.mask == mask) return &row;
+    return nullptr;
+}
+
+void TrackHand::FollowButtons(int code)
+{
+    if (code == 0 || code == button_state) return;
+    button_state = code;
+    if (const MyMode *row = FindMapping(code)) Select(*row);
+}
+
+void TrackHand::MouseDown(int x, int y, int code)
+{
+    button_state = code;
+    Anchor(x, y);
+    if (const MyMode *row = FindMapping(code & ~HANDLE_BIT)) {
+        Select(*row);
+        Anchor(x, y);
+    } else {
+        // No row (the right button): the sphere, re-anchored by the first move.
+        Select(default_mapping);
+    }
+}
+
+void TrackHand::MouseMove(int x, int y, int code)
+{
+    FollowButtons(code);
+    Drag(x, y);
+}
+
+void TrackHand::MouseUp(int, int, int code)
+{
+    FollowButtons(code);
+    Release();
+}
+
+} // namespace nuk

@@ -1,0 +1,105 @@
+#pragma once
+// Buffered input of the PLY reader: large block reads into one reused buffer,
+// so reading a value is a bounds check and a copy, never a library call.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+
+// The fuzzing build shrinks the block to a few bytes, so that every value
+// and token meets a block boundary somewhere.
+#ifndef NUK_PLY_INPUT_BLOCK
+#define NUK_PLY_INPUT_BLOCK (size_t(1) << 18)
+#endif
+
+namespace nuk
+{
+
+// Copies a few bytes inline; the library call of a memcpy of unknown length
+// costs more than the copy of a face's three indices.
+inline void CopyFew(char *d, const char *s, size_t n)
+{
+    if (n > 64) {
+        std::memcpy(d, s, n);
+        return;
+    }
+    if (n >= 8) {
+        // Overlapping 8-byte moves cover any length from 8 to 64.
+        const size_t last = n - 8;
+        for (size_t i = 0; i < last; i += 8) {
+            uint64_t v;
+            std::memcpy(&v, s + i, 8);
+            std::memcpy(d + i, &v, 8);
+        }
+        uint64_t v;
+        std::memcpy(&v, s + last, 8);
+        std::memcpy(d + last, &v, 8);
+        return;
+    }
+    if (n >= 4) {
+        uint32_t a, b;
+        std::memcpy(&a, s, 4);
+        std::memcpy(&b, s + n - 4, 4);
+        std::memcpy(d, &a, 4);
+        std::memcpy(d + n - 4, &b, 4);
+        return;
+    }
+    for (size_t i = 0; i < n; ++i)
+        d[i] = s[i];
+}
+
+class PlyInput
+{
+public:
+    static constexpr size_t BLOCK = NUK_PLY_INPUT_BLOCK;
+    static_assert(BLOCK >= 8, "a block holds the widest value");
+
+    PlyInput() = default;
+    ~PlyInput() { Close(); }
+    PlyInput(const PlyInput &) = delete;
+    PlyInput &operator=(const PlyInput &) = delete;
+
+    // Opens a regular file for reading; false if it cannot be opened or is not
+    // a regular file (a directory or a device has no size to bound counts by).
+    bool Open(const char *path);
+    void Close();
+
+    // At least n (<= BLOCK) bytes are available at cur; false if the file ends first.
+    bool Ensure(size_t n) { return size_t(end - cur) >= n || Fill(n); }
+    // Reads more after [cur, end) keeping it; grows the buffer when cur..end
+    // already fills it. False at end of file.
+    bool More();
+
+    // fgets: up to size-1 bytes, through the first line feed. 0 at end of file.
+    size_t GetLine(char *out, size_t size);
+
+    // Drops n bytes; false (with everything dropped) if fewer are left.
+    bool Skip(unsigned long long n);
+
+    long long Left() const { return size - filepos + (end - cur); }
+    bool AtEof() const { return eof; }
+
+    // Consumes whatever is buffered; for reads that failed on a short value.
+    bool Short()
+    {
+        cur = end;
+        return false;
+    }
+
+    const char *cur = nullptr; // next unread byte
+    const char *end = nullptr; // end of the buffered bytes; *end is always 0
+
+private:
+    bool Fill(size_t n);
+    size_t ReadSome(char *dst, size_t n);
+
+    int fd = -1;
+    std::unique_ptr<char[]> buf;
+    size_t cap = 0;        // buffer size, without the terminating 0
+    long long size = 0;    // file size at open
+    long long filepos = 0; // bytes read from the file so far
+    bool eof = true;
+};
+
+} // namespace nuk

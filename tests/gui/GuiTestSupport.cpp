@@ -1,0 +1,71 @@
+#include "GuiTestSupport.h"
+
+#include <cmath>
+
+#include <QDir>
+#include <QFile>
+#include <QMatrix4x4>
+#include <QTest>
+#include <QVector4D>
+
+#include "app/GLView.h"
+#include "app/Mainform.h"
+
+namespace guitest
+{
+
+QPointF ProjectScenePoint(const QVector3D &p, int width, int height, float zoom, float zoomRef)
+{
+    const double w = width, h = height;
+    const double aspect = w >= h ? w / h : h / w;
+    QMatrix4x4 m;
+    m.perspective(30.0f, float(aspect), 0.01f, 195000.0f);
+    m.lookAt(QVector3D(3, 3, 3), QVector3D(0, 0, 0), QVector3D(0, 1, 0));
+    const float s = zoom / zoomRef;
+    m.scale(s, s, s);
+    const QVector4D c = m * QVector4D(p, 1.0f);
+    const double nx = c.x() / c.w(), ny = c.y() / c.w();
+    return QPointF((nx + 1) * 0.5 * w, (1 - ny) * 0.5 * h);
+}
+
+QColor PixelAt(const QImage &img, QPointF at)
+{
+    const int x = int(std::floor(at.x())), y = int(std::floor(at.y()));
+    if (x < 0 || y < 0 || x >= img.width() || y >= img.height()) return QColor();
+    return QColor(img.pixel(x, y));
+}
+
+bool Near(const QColor &got, const QColor &want, int tol)
+{
+    if (!got.isValid()) return false;
+    return std::abs(got.red() - want.red()) <= tol && std::abs(got.green() - want.green()) <= tol &&
+           std::abs(got.blue() - want.blue()) <= tol;
+}
+
+QColor FromUnit(double r, double g, double b)
+{
+    auto c = [](double v) { return int(std::lround(std::fmin(1.0, std::fmax(0.0, v)) * 255.0)); };
+    return QColor(c(r), c(g), c(b));
+}
+
+bool ShowAndWait(TForm1 &form)
+{
+    form.show();
+    if (!QTest::qWaitForWindowExposed(&form)) return false;
+    return QTest::qWaitFor([&] { return form.PanelOGL->isValid(); }, 5000);
+}
+
+QImage GrabView(TForm1 &form) { return form.PanelOGL->grabFramebuffer(); }
+
+QString ReadText(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return QString();
+    return QString::fromUtf8(f.readAll());
+}
+
+ScratchDir::ScratchDir() : previous_(QDir::currentPath()) { QDir::setCurrent(dir_.path()); }
+
+ScratchDir::~ScratchDir() { QDir::setCurrent(previous_); }
+
+} // namespace guitest

@@ -1,0 +1,369 @@
+// The window's controls, "Apply ->", "Generate -->" and the log line.
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSurfaceFormat>
+#include <QTest>
+#include <QToolBar>
+#include <QToolButton>
+
+#include <memory>
+
+#include "GuiTestSupport.h"
+#include "app/GLView.h"
+#include "app/Mainform.h"
+#include "app/SpinEdit.h"
+
+using guitest::ScratchDir;
+
+class MainformTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<TForm1> form;
+    QStringList messages;
+
+    void typeInto(SpinEdit *s, const QString &text)
+    {
+        s->setFocus();
+        s->selectAll();
+        QTest::keyClicks(s, text);
+    }
+
+private slots:
+    void init()
+    {
+        messages.clear();
+        form = std::make_unique<TForm1>();
+        form->showMessage = [this](const QString &m) { messages << m; };
+    }
+    void cleanup() { form.reset(); }
+
+    void windowAndSingleInstance()
+    {
+        QCOMPARE(Form1, form.get());
+        QCOMPARE(form->windowTitle(), QStringLiteral("Quorvel - NUK 2006"));
+        QCOMPARE(form->pos(), QPoint(389, 230));
+        QCOMPARE(form->size(), QSize(845, 683));
+        TForm1 *was = form.get();
+        form.reset();
+        QVERIFY(Form1 != was);
+    }
+
+    void controls_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("parent");
+        QTest::addColumn<QRect>("geometry"); // width 0: only the place is fixed
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("minimum");
+        QTest::addColumn<int>("maximum");
+        QTest::addColumn<int>("value");
+
+        auto row = [](const char *name, const char *parent, QRect g, const char *text, int mn = 0, int mx = 0,
+                      int v = 0) { QTest::newRow(name) << name << parent << g << text << mn << mx << v; };
+        row("Panel3", "Panel1", QRect(24, 8, 185, 209), "");
+        row("Label1", "Panel3", QRect(16, 24, 0, 0), "OBJ size");
+        row("CSE_size", "Panel3", QRect(80, 16, 65, 22), "", 10, 2000, 250);
+        row("Label2", "Panel3", QRect(16, 56, 0, 0), "OBJ height");
+        row("CSE_hgh", "Panel3", QRect(80, 48, 65, 22), "", 10, 2500, 1000);
+        row("Label3", "Panel3", QRect(8, 104, 0, 0), "CAM distance");
+        row("CSE_camdist", "Panel3", QRect(80, 96, 65, 22), "", 10, 2500, 1000);
+        row("Button1", "Panel3", QRect(104, 160, 65, 33), "Apply ->");
+        row("Panel4", "Panel1", QRect(24, 256, 185, 281), "");
+        row("Label4", "Panel4", QRect(16, 20, 0, 0), "VIEW distance");
+        row("CSE_viewd", "Panel4", QRect(96, 19, 65, 22), "", 10, 3500, 1500);
+        row("Label5", "Panel4", QRect(8, 68, 0, 0), "HORIZONTAL angle");
+        row("CSE_hangle", "Panel4", QRect(112, 59, 49, 22), "", 1, 90, 15);
+        row("Label6", "Panel4", QRect(8, 100, 0, 0), "VERTICAL angle");
+        row("CSE_vangle", "Panel4", QRect(112, 91, 49, 22), "", 1, 90, 15);
+        row("CB_ezero", "Panel4", QRect(16, 136, 145, 17), "Exclude central point");
+        row("CB_epiano", "Panel4", QRect(16, 160, 153, 17), "Exclude point on base plane");
+        row("Button2", "Panel4", QRect(16, 184, 97, 25), "Generate -->");
+        row("Button3", "Panel4", QRect(16, 224, 129, 25), "distributed subsamping");
+    }
+
+    void controls()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, parent);
+        QFETCH(QRect, geometry);
+        QFETCH(QString, text);
+        QFETCH(int, minimum);
+        QFETCH(int, maximum);
+        QFETCH(int, value);
+
+        auto *w = form->findChild<QWidget *>(name);
+        QVERIFY2(w, qPrintable(name));
+        QCOMPARE(w->parentWidget()->objectName(), parent);
+        if (geometry.width() > 0)
+            QCOMPARE(w->geometry(), geometry);
+        else
+            QCOMPARE(w->pos(), geometry.topLeft());
+
+        if (auto *l = qobject_cast<QLabel *>(w)) QCOMPARE(l->text(), text);
+        if (auto *b = qobject_cast<QAbstractButton *>(w)) {
+            QCOMPARE(b->text(), text);
+            // The whole text fits the fixed width, whatever face the system has.
+            QVERIFY(b->fontMetrics().horizontalAdvance(text) < b->width());
+        }
+        if (auto *c = qobject_cast<QCheckBox *>(w)) {
+            QVERIFY(!c->isChecked());
+            QVERIFY(c->sizeHint().width() <= c->width());
+        }
+        if (auto *s = qobject_cast<SpinEdit *>(w)) {
+            QCOMPARE(s->minimum(), minimum);
+            QCOMPARE(s->maximum(), maximum);
+            QCOMPARE(s->value(), value);
+            QCOMPARE(s->Value(), value);
+            QCOMPARE(s->text(), QString::number(value));
+        }
+    }
+
+    void layoutOfPanels()
+    {
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        const int w = form->width(), h = form->height();
+        QCOMPARE(form->ToolBar1->geometry(), QRect(0, 0, w, 29));
+        QCOMPARE(form->Panel1->geometry(), QRect(0, 29, 265, h - 29));
+        QCOMPARE(form->Panel2->geometry(), QRect(265, 29, w - 265, h - 29));
+        QCOMPARE(form->PanelOGL->parentWidget(), form->Panel2);
+        QCOMPARE(form->PanelOGL->geometry(), QRect(0, 0, w - 265, h - 29 - 67));
+        QCOMPARE(form->Memo1->parentWidget(), form->Panel2);
+        QCOMPARE(form->Memo1->geometry(), QRect(0, h - 29 - 67, w - 265, 67));
+
+        // Alignment follows a resize: the toolbar stays 29 high, Panel1 265 wide.
+        form->resize(700, 500);
+        QTRY_COMPARE(form->PanelOGL->geometry(), QRect(0, 0, 700 - 265, 500 - 29 - 67));
+        QCOMPARE(form->ToolBar1->height(), 29);
+        QCOMPARE(form->Panel1->width(), 265);
+    }
+
+    void toolbarAndLog()
+    {
+        QCOMPARE(form->TB_loadmodel->parentWidget(), static_cast<QWidget *>(form->ToolBar1));
+        QCOMPARE(form->TB_loadmodel->toolTip(), QStringLiteral("LOAD PLY REFERENCE MODEL"));
+        QCOMPARE(form->TB_loadmodel->width(), 29);
+        QCOMPARE(form->TB_loadmodel->x(), 8); // after the 8 pixel separator
+        QCOMPARE(form->ToolButton1->geometry().width(), 8);
+        QCOMPARE(form->ToolButton2->geometry(), QRect(37, 0, 26, 29));
+        QCOMPARE(form->ImageList1.size(), 1);
+        QVERIFY(form->ImageList1.at(0).availableSizes().contains(QSize(16, 16)));
+        QVERIFY(!form->TB_loadmodel->icon().isNull());
+        const QImage icon = form->ImageList1.at(0).pixmap(16, 16).toImage();
+        int painted = 0;
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 16; ++x)
+                painted += qAlpha(icon.pixel(x, y)) > 0;
+        QVERIFY2(painted > 40, "the icon draws something");
+
+        QVERIFY(form->Memo1->isReadOnly());
+        QCOMPARE(form->Memo1->toPlainText(), QStringLiteral("Program Started"));
+        QCOMPARE(form->Memo1->document()->blockCount(), 1);
+        QCOMPARE(form->Memo1->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+        QCOMPARE(form->Memo1->palette().color(QPalette::Text), QColor(0, 0, 128));
+        QCOMPARE(form->Memo1->palette().color(QPalette::Base), QColor(0xA6, 0xCA, 0xF0));
+    }
+
+    void dialogs()
+    {
+        QCOMPARE(form->Open_ply->acceptMode(), QFileDialog::AcceptOpen);
+        QCOMPARE(form->Open_ply->defaultSuffix(), QStringLiteral("ply"));
+        QCOMPARE(form->Open_ply->nameFilters(), QStringList{QStringLiteral("PLY model files (*.ply)")});
+        QCOMPARE(form->Save_data->acceptMode(), QFileDialog::AcceptSave);
+        QCOMPARE(form->Save_data->defaultSuffix(), QStringLiteral("ply"));
+        QCOMPARE(form->Save_data->nameFilters(), QStringList{QStringLiteral("txt data file (*.txt)")});
+        QCOMPARE(form->Save_data->windowTitle(), QStringLiteral("?"));
+    }
+
+    void startValues()
+    {
+        QCOMPARE(form->zoom, 1.0f);
+        QCOMPARE(form->obj_size, 250);
+        QCOMPARE(form->obj_height, 1000);
+        QCOMPARE(form->cam_dist, 1000);
+        QCOMPARE(form->zoom_ref, 1500.0f);
+        QVERIFY(form->positions.empty());
+        QCOMPARE(form->mouse_buttons, 0);
+        QCOMPARE(int(form->dragging), 0);
+        QCOMPARE(form->mesh.face_count, 0);
+        QVERIFY(form->mesh.faces.empty());
+    }
+
+    // Text that is not a number reads as the minimum; leaving the field
+    // brings the text back within the limits.
+    void spinEditReading()
+    {
+        form->show();
+        form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        typeInto(form->CSE_viewd, QStringLiteral("777"));
+        QCOMPARE(form->CSE_viewd->Value(), 777);
+        form->CSE_viewd->findChild<QLineEdit *>()->setText(QStringLiteral("x"));
+        QCOMPARE(form->CSE_viewd->Value(), 10);
+        form->CSE_hangle->findChild<QLineEdit *>()->setText(QStringLiteral(""));
+        QCOMPARE(form->CSE_hangle->Value(), 1);
+
+        // Below the minimum while typing: still read within the limits.
+        typeInto(form->CSE_vangle, QStringLiteral("0"));
+        QCOMPARE(form->CSE_vangle->Value(), 1);
+        form->CSE_size->setFocus();
+        QTRY_COMPARE(form->CSE_vangle->text(), QStringLiteral("1"));
+
+        typeInto(form->CSE_size, QStringLiteral("5"));
+        form->Button1->setFocus();
+        QTRY_COMPARE(form->CSE_size->text(), QStringLiteral("10"));
+        QCOMPARE(form->CSE_size->value(), 10);
+    }
+
+    // "Apply ->" stores the three values and touches nothing else.
+    void applyStoresOnlyTheThreeValues()
+    {
+        ScratchDir dir;
+        form->CSE_size->setValue(400);
+        form->CSE_hgh->setValue(1200);
+        form->CSE_camdist->setValue(2000);
+        form->CSE_viewd->setValue(900);
+        form->CSE_hangle->setValue(30);
+        form->CB_ezero->setChecked(true);
+        const nuk::Affine model = form->track.model, pivot = form->track.pivot;
+
+        QTest::mouseClick(form->Button1, Qt::LeftButton);
+
+        QCOMPARE(form->obj_size, 400);
+        QCOMPARE(form->obj_height, 1200);
+        QCOMPARE(form->cam_dist, 2000);
+        QCOMPARE(form->zoom_ref, 1500.0f); // stays six start sizes
+        QCOMPARE(form->zoom, 1.0f);
+        QVERIFY(form->positions.empty());
+        QVERIFY(form->pattern.row_heights.empty());
+        QVERIFY(form->track.model == model);
+        QVERIFY(form->track.pivot == pivot);
+        QVERIFY(!QFile::exists(dir.file("acquisition.txt")));
+        QCOMPARE(form->Memo1->toPlainText(), QStringLiteral("Program Started"));
+    }
+
+    // Without "Apply ->" the stored start values are used, whatever the
+    // spin edits show; the file matches the hand-checked default pattern.
+    void generateUsesStoredValues()
+    {
+        ScratchDir dir;
+        form->CSE_size->setValue(999);
+        form->CSE_hgh->setValue(2222);
+        form->CSE_camdist->setValue(33);
+
+        QTest::mouseClick(form->Button2, Qt::LeftButton);
+
+        const QString written = guitest::ReadText(dir.file("acquisition.txt"));
+        const QString expected = guitest::ReadText(QStringLiteral(QUORVEL_TEST_DATA "/acquisition-default.txt"));
+        QVERIFY(!expected.isEmpty());
+        QCOMPARE(written, expected);
+        QCOMPARE(form->positions.size(), std::size_t(145));
+        QVERIFY(messages.isEmpty());
+    }
+
+    // After "Apply ->" the header shows the applied values; steps, view
+    // distance and flags come straight from their controls.
+    void generateAfterApply()
+    {
+        ScratchDir dir;
+        form->CSE_size->setValue(300);
+        form->CSE_hgh->setValue(700);
+        form->CSE_camdist->setValue(1800);
+        QTest::mouseClick(form->Button1, Qt::LeftButton);
+        form->CSE_size->setValue(10); // not applied
+        form->CSE_hangle->setValue(90);
+        form->CSE_vangle->setValue(90);
+        form->CSE_viewd->setValue(2000);
+        form->CB_ezero->setChecked(true);
+
+        QTest::mouseClick(form->Button2, Qt::LeftButton);
+
+        const QString text = guitest::ReadText(dir.file("acquisition.txt"));
+        QVERIFY(text.contains(QStringLiteral("object size            300\n")));
+        QVERIFY(text.contains(QStringLiteral("object height          700\n")));
+        QVERIFY(text.contains(QStringLiteral("camera distance       1800\n")));
+        QVERIFY(text.contains(QStringLiteral("horizontal angle     90.00\n")));
+        QVERIFY(text.contains(QStringLiteral("parallels                3\n")));
+        // Poles 700 + 2000 and 700 - 2000; the middle row at 90 degrees.
+        QVERIFY(text.contains(QStringLiteral("height       2700\n")));
+        QVERIFY(text.contains(QStringLiteral("height      -1300\n")));
+        QVERIFY(text.contains(QStringLiteral("distance     2000\n")));
+        // Two poles and the two ends of the middle row; (0, 0, d) excluded.
+        QVERIFY(text.endsWith(QStringLiteral("Total points      4\n")));
+        QCOMPARE(form->positions.size(), std::size_t(4));
+
+        // Unchecking the flag and generating again replaces everything.
+        form->CB_ezero->setChecked(false);
+        QTest::mouseClick(form->Button2, Qt::LeftButton);
+        QCOMPARE(form->positions.size(), std::size_t(5));
+        QVERIFY(guitest::ReadText(dir.file("acquisition.txt")).endsWith(QStringLiteral("Total points      5\n")));
+    }
+
+    // A file that cannot be written is reported with its path and the
+    // reason; the positions are still there to draw.
+    void generateReportsWriteFailure()
+    {
+        ScratchDir dir;
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("acquisition.txt")));
+        QTest::mouseClick(form->Button2, Qt::LeftButton);
+        QCOMPARE(messages.size(), 1);
+        const QString path = QDir(dir.path()).absoluteFilePath(QStringLiteral("acquisition.txt"));
+        QVERIFY2(messages.first().contains(QDir::toNativeSeparators(QDir::cleanPath(path))),
+                 qPrintable(messages.first()));
+        QVERIFY2(messages.first().contains(QStringLiteral("Is a directory")), qPrintable(messages.first()));
+        QCOMPARE(form->positions.size(), std::size_t(145));
+        QCOMPARE(form->Memo1->toPlainText(), QStringLiteral("Program Started"));
+    }
+
+    void deadButtonDoesNothing()
+    {
+        ScratchDir dir;
+        form->CSE_size->setValue(600);
+        QTest::mouseClick(form->Button3, Qt::LeftButton);
+        QCOMPARE(form->obj_size, 250);
+        QVERIFY(form->positions.empty());
+        QVERIFY(!QFile::exists(dir.file("acquisition.txt")));
+        QVERIFY(messages.isEmpty());
+        QCOMPARE(form->Memo1->toPlainText(), QStringLiteral("Program Started"));
+    }
+
+    // Whatever the operator does, the log keeps its one line.
+    void logNeverGainsALine()
+    {
+        ScratchDir dir;
+        QVERIFY(guitest::ShowAndWait(*form));
+        form->chooseModelFile = [] { return QStringLiteral("/nonexistent/model.ply"); };
+        QTest::mouseClick(form->Button1, Qt::LeftButton);
+        QTest::mouseClick(form->Button2, Qt::LeftButton);
+        QTest::mouseClick(form->Button3, Qt::LeftButton);
+        QTest::mouseClick(form->TB_loadmodel, Qt::LeftButton);
+        QVERIFY(QDir(dir.path()).rename(QStringLiteral("acquisition.txt"), QStringLiteral("old.txt")));
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("acquisition.txt")));
+        QTest::mouseClick(form->Button2, Qt::LeftButton); // fails: a message box, not the log
+        QTest::mouseClick(form->PanelOGL, Qt::LeftButton, {}, QPoint(50, 50));
+        QTest::qWait(50);
+        QCOMPARE(form->Memo1->toPlainText(), QStringLiteral("Program Started"));
+        QCOMPARE(form->Memo1->document()->blockCount(), 1);
+        QCOMPARE(messages.size(), 1);
+    }
+};
+
+int main(int argc, char **argv)
+{
+    QSurfaceFormat::setDefaultFormat(GLView::ViewFormat());
+    QApplication app(argc, argv);
+    MainformTest t;
+    return QTest::qExec(&t, argc, argv);
+}
+
+#include "MainformTest.moc"
