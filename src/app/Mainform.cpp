@@ -397,6 +397,9 @@ void TForm1::TB_loadmodelClick()
     LoadModel(fileName);
 }
 
+namespace
+{
+
 // Shows a progress dialog only for an import that runs longer than about
 // half a second, and keeps the window drawing while it runs.
 class LoadProgress
@@ -440,6 +443,8 @@ private:
     int percent_ = 0;
     QString text_;
 };
+
+} // namespace
 
 int TForm1::LoadModel(const QString &fileName)
 {
