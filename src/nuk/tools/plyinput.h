@@ -17,15 +17,16 @@ namespace nuk
 {
 
 // Copies a few bytes inline; the library call of a memcpy of unknown length
-// costs more than the copy of a face's three indices.
+// costs more than the copy of a face's three indices. Lengths up to 16 bytes
+// (the usual record or list) take no loop.
 inline void CopyFew(char *d, const char *s, size_t n)
 {
-    if (n > 64) {
-        std::memcpy(d, s, n);
-        return;
-    }
-    if (n >= 8) {
-        // Overlapping 8-byte moves cover any length from 8 to 64.
+    if (n > 16) {
+        if (n > 64) {
+            std::memcpy(d, s, n);
+            return;
+        }
+        // Overlapping 8-byte moves cover any length up to 64.
         const size_t last = n - 8;
         for (size_t i = 0; i < last; i += 8) {
             uint64_t v;
@@ -37,6 +38,14 @@ inline void CopyFew(char *d, const char *s, size_t n)
         std::memcpy(d + last, &v, 8);
         return;
     }
+    if (n >= 8) {
+        uint64_t a, b;
+        std::memcpy(&a, s, 8);
+        std::memcpy(&b, s + n - 8, 8);
+        std::memcpy(d, &a, 8);
+        std::memcpy(d + n - 8, &b, 8);
+        return;
+    }
     if (n >= 4) {
         uint32_t a, b;
         std::memcpy(&a, s, 4);
@@ -45,8 +54,77 @@ inline void CopyFew(char *d, const char *s, size_t n)
         std::memcpy(d + n - 4, &b, 4);
         return;
     }
-    for (size_t i = 0; i < n; ++i)
-        d[i] = s[i];
+    if (n >= 2) {
+        uint16_t a, b;
+        std::memcpy(&a, s, 2);
+        std::memcpy(&b, s + n - 2, 2);
+        std::memcpy(d, &a, 2);
+        std::memcpy(d + n - 2, &b, 2);
+        return;
+    }
+    if (n == 1) *d = *s;
+}
+
+// Reverses the bytes of every SZ-byte lane of an 8-byte word.
+template <int SZ> inline uint64_t SwapLanes(uint64_t v)
+{
+    static_assert(SZ == 2 || SZ == 4 || SZ == 8, "2-, 4- or 8-byte values");
+    if constexpr (SZ == 8) {
+        return __builtin_bswap64(v);
+    } else if constexpr (SZ == 4) {
+        // Reversing all eight bytes also swaps the two halves: swap them back.
+        const uint64_t r = __builtin_bswap64(v);
+        return (r >> 32) | (r << 32);
+    } else {
+        const uint64_t m = 0x00ff00ff00ff00ffULL;
+        return ((v & m) << 8) | ((v >> 8) & m);
+    }
+}
+
+// Copies n bytes of SZ-byte values (n a multiple of SZ), each with its bytes
+// reversed, a word at a time like CopyFew. Overlapping words are harmless:
+// they start at a multiple of SZ and each value depends on its own bytes only.
+template <int SZ> inline void SwapFew(char *d, const char *s, size_t n)
+{
+    if (n > 16) {
+        const size_t last = n - 8;
+        for (size_t i = 0; i < last; i += 8) {
+            uint64_t v;
+            std::memcpy(&v, s + i, 8);
+            v = SwapLanes<SZ>(v);
+            std::memcpy(d + i, &v, 8);
+        }
+        uint64_t v;
+        std::memcpy(&v, s + last, 8);
+        v = SwapLanes<SZ>(v);
+        std::memcpy(d + last, &v, 8);
+        return;
+    }
+    if (n >= 8) {
+        uint64_t a, b;
+        std::memcpy(&a, s, 8);
+        std::memcpy(&b, s + n - 8, 8);
+        a = SwapLanes<SZ>(a);
+        b = SwapLanes<SZ>(b);
+        std::memcpy(d, &a, 8);
+        std::memcpy(d + n - 8, &b, 8);
+        return;
+    }
+    if constexpr (SZ == 4) {
+        if (n == 4) {
+            uint32_t v;
+            std::memcpy(&v, s, 4);
+            v = __builtin_bswap32(v);
+            std::memcpy(d, &v, 4);
+        }
+    } else if constexpr (SZ == 2) {
+        for (size_t i = 0; i < n; i += 2) {
+            uint16_t v;
+            std::memcpy(&v, s + i, 2);
+            v = __builtin_bswap16(v);
+            std::memcpy(d + i, &v, 2);
+        }
+    }
 }
 
 class PlyInput

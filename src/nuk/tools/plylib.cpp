@@ -363,38 +363,29 @@ int PlyFile::AddToRead(const PropDescriptor &d)
 namespace
 {
 
-enum { STEP_CALL, STEP_COPY, STEP_SWAPCOPY, STEP_SKIP };
+// A swap step reverses values of 2, 4 or 8 bytes.
+enum { STEP_CALL, STEP_COPY, STEP_SKIP, STEP_SWAP2, STEP_SWAP4, STEP_SWAP8 };
 
 bool HostLittle() { return __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__; }
 
-template <class U, U (*SWAP)(U)> inline void SwapCopyT(char *dst, const char *src, int bytes)
-{
-    for (int b = 0; b < bytes; b += int(sizeof(U))) {
-        U u;
-        std::memcpy(&u, src + b, sizeof u);
-        u = SWAP(u);
-        std::memcpy(dst + b, &u, sizeof u);
-    }
-}
+int SwapKind(int size) { return size == 2 ? STEP_SWAP2 : size == 4 ? STEP_SWAP4 : STEP_SWAP8; }
 
-uint16_t Swap16(uint16_t v) { return __builtin_bswap16(v); }
-uint32_t Swap32(uint32_t v) { return __builtin_bswap32(v); }
-uint64_t Swap64(uint64_t v) { return __builtin_bswap64(v); }
-
-// Values of one size, each with its bytes reversed.
-inline void SwapCopy(char *dst, const char *src, int bytes, int size)
+// A run of SZ-byte values, each reversed, then one-byte values as they are.
+template <int SZ> inline void SwapRun(char *dst, const char *src, size_t bytes, size_t swapped)
 {
-    switch (size) {
-    case 2:
-        SwapCopyT<uint16_t, Swap16>(dst, src, bytes);
-        break;
-    case 4:
-        SwapCopyT<uint32_t, Swap32>(dst, src, bytes);
-        break;
-    default:
-        SwapCopyT<uint64_t, Swap64>(dst, src, bytes);
-        break;
+    // The one-byte values first, with the last 8 bytes of the run when they
+    // hold them all (else the whole run): the reversed values then overwrite
+    // what they share.
+    if (bytes != swapped) {
+        if (bytes >= 8 && bytes - swapped <= 8) {
+            uint64_t v;
+            std::memcpy(&v, src + bytes - 8, 8);
+            std::memcpy(dst + bytes - 8, &v, 8);
+        } else {
+            CopyFew(dst, src, bytes);
+        }
     }
+    SwapFew<SZ>(dst, src, swapped);
 }
 
 } // namespace
@@ -418,14 +409,15 @@ void PlyFile::SelectElement(int i)
         readers_.push_back(p.reader);
     }
     // Binary runs: stored scalars kept in their own type at consecutive
-    // offsets are one copy (values of one size when bytes need reversing);
-    // skipped scalars are one skip.
+    // offsets are one copy; when bytes need reversing, one pass per stretch
+    // of values of one size, taking along the one-byte values after it.
+    // Skipped scalars are one skip.
     const bool binary = format == F_BINLITTLE || format == F_BINBIG;
     const bool swap = binary && ((format == F_BINBIG) == HostLittle());
     const int n = int(cure->props.size());
     for (int k = 0; k < n;) {
         const PlyProperty &p = cure->props[size_t(k)];
-        Step s{STEP_CALL, k, k + 1, 0, 0, 0, 0};
+        Step s{STEP_CALL, k, k + 1, 0, 0, 0};
         if (binary && !p.islist) {
             const int size = TypeSize[p.type];
             if (!p.stored) {
@@ -435,30 +427,23 @@ void PlyFile::SelectElement(int i)
                        !cure->props[size_t(s.last)].islist)
                     s.bytes += TypeSize[cure->props[size_t(s.last++)].type];
             } else if (p.desc.filetype == p.desc.memtype) {
-                s.kind = swap && size > 1 ? STEP_SWAPCOPY : STEP_COPY;
+                s.kind = swap && size > 1 ? SwapKind(size) : STEP_COPY;
                 s.bytes = size;
                 s.offset = p.desc.offset;
-                s.size = size;
-                while (s.last < n && s.bytes < (1 << 20)) {
+                // Values that join the run: stored in their own type right
+                // after it, of the run's size when reversing.
+                auto joins = [&](int sz) {
+                    if (s.last >= n || s.bytes >= (1 << 20)) return false;
                     const PlyProperty &q = cure->props[size_t(s.last)];
-                    const int qs = TypeSize[q.type];
-                    if (!q.stored || q.islist || q.desc.filetype != q.desc.memtype ||
-                        q.desc.offset != s.offset + s.bytes || (s.kind == STEP_SWAPCOPY && qs != size) ||
-                        (s.kind == STEP_COPY && swap && qs > 1))
-                        break;
-                    s.bytes += qs;
-                    ++s.last;
-                }
-                // One-byte values right after swapped ones (red, green, blue
-                // after x, y, z) join the run unswapped.
-                while (s.kind == STEP_SWAPCOPY && s.last < n && s.bytes + s.tail < (1 << 20)) {
-                    const PlyProperty &q = cure->props[size_t(s.last)];
-                    if (!q.stored || q.islist || q.desc.filetype != q.desc.memtype || TypeSize[q.type] != 1 ||
-                        q.desc.offset != s.offset + s.bytes + s.tail)
-                        break;
-                    ++s.tail;
-                    ++s.last;
-                }
+                    return q.stored && !q.islist && q.desc.filetype == q.desc.memtype &&
+                           q.desc.offset == s.offset + s.bytes && (sz == 0 || TypeSize[q.type] == sz);
+                };
+                const int runSize = swap ? size : 0;
+                while (joins(runSize))
+                    s.bytes += TypeSize[cure->props[size_t(s.last++)].type];
+                s.swapped = s.kind == STEP_COPY ? 0 : s.bytes;
+                while (s.kind != STEP_COPY && joins(1))
+                    s.bytes += TypeSize[cure->props[size_t(s.last++)].type];
             }
         }
         steps_.push_back(s);
@@ -486,20 +471,32 @@ int PlyFile::ReadRecord(void *mem)
             if (!readers_[size_t(s.first)](in, mem, descs_[size_t(s.first)])) return -1;
             continue;
         }
-        const size_t bytes = size_t(s.bytes) + size_t(s.tail);
+        const size_t bytes = size_t(s.bytes);
         if (size_t(in.end - in.cur) < bytes && (bytes > PlyInput::BLOCK || !in.Ensure(bytes))) {
             // Not all of the run is left (or it is longer than a block).
             if (!ReadSlow(s, mem)) return -1;
             continue;
         }
-        if (s.kind == STEP_COPY) {
-            CopyFew(static_cast<char *>(mem) + s.offset, in.cur, size_t(s.bytes));
-        } else if (s.kind == STEP_SWAPCOPY) {
-            char *const dst = static_cast<char *>(mem) + s.offset;
-            SwapCopy(dst, in.cur, s.bytes, s.size);
-            CopyFew(dst + s.bytes, in.cur + s.bytes, size_t(s.tail));
+        // Locals, not members: the stores below may alias anything.
+        const char *const src = in.cur;
+        char *const dst = static_cast<char *>(mem) + s.offset;
+        switch (s.kind) {
+        case STEP_COPY:
+            CopyFew(dst, src, bytes);
+            break;
+        case STEP_SWAP2:
+            SwapRun<2>(dst, src, bytes, size_t(s.swapped));
+            break;
+        case STEP_SWAP4:
+            SwapRun<4>(dst, src, bytes, size_t(s.swapped));
+            break;
+        case STEP_SWAP8:
+            SwapRun<8>(dst, src, bytes, size_t(s.swapped));
+            break;
+        default: // a skip
+            break;
         }
-        in.cur += bytes;
+        in.cur = src + bytes;
     }
     return 0;
 }

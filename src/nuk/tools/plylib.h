@@ -176,12 +176,11 @@ private:
     // The record layout of cure, worked out at SelectElement: runs of
     // properties that need no conversion become one copy or one skip.
     struct Step {
-        int kind;        // call the property's routine, copy, swap-copy or skip
+        int kind;        // call the property's routine, copy, skip, or copy reversing values
         int first, last; // property range [first, last)
-        int bytes;       // file bytes of a copy or skip run
+        int bytes;       // file bytes of a run
         int offset;      // destination of a copy run
-        int size;        // value size of a swap-copy run
-        int tail;        // bytes of one-byte values after the swapped ones
+        int swapped;     // bytes of reversed values at the start of a reversing run; one-byte values follow
     };
     std::vector<Step> steps_;
     // The requests as compiled: a later AddToRead waits for the next

@@ -228,6 +228,8 @@ template <int FT, int MT, bool SW> bool BinList(PlyInput &in, void *mem, const P
         // The whole list is buffered: no per-item checks.
         if constexpr (FT == MT && (sizeof(F) == 1 || !SW)) {
             CopyFew(dst, in.cur, bytes);
+        } else if constexpr (FT == MT) {
+            SwapFew<int(sizeof(F))>(dst, in.cur, bytes);
         } else {
             for (long long i = 0; i < n; ++i) {
                 const M m = static_cast<M>(Load<F, SW>(in.cur + i * sizeof(F)));
@@ -253,23 +255,26 @@ template <int FT, int MT, bool SW> bool BinListU8(PlyInput &in, void *mem, const
 {
     using F = Type<FT>;
     using M = Type<MT>;
-    if (in.cur == in.end) return BinList<FT, MT, SW>(in, mem, d);
-    const unsigned n = static_cast<unsigned char>(*in.cur);
+    // Locals, not members: the stores below may alias anything.
+    const char *const src = in.cur;
+    if (src == in.end) return BinList<FT, MT, SW>(in, mem, d);
+    const unsigned n = static_cast<unsigned char>(*src);
     const size_t bytes = n * sizeof(F);
-    if (size_t(in.end - in.cur) <= bytes) return BinList<FT, MT, SW>(in, mem, d);
-    ++in.cur;
+    if (size_t(in.end - src) <= bytes) return BinList<FT, MT, SW>(in, mem, d);
+    in.cur = src + 1 + bytes;
     char *const base = static_cast<char *>(mem);
-    base[d.countoffset] = static_cast<char>(n);
     char *const dst = base + d.offset;
+    base[d.countoffset] = static_cast<char>(n);
     if constexpr (FT == MT && (sizeof(F) == 1 || !SW)) {
-        CopyFew(dst, in.cur, bytes);
+        CopyFew(dst, src + 1, bytes);
+    } else if constexpr (FT == MT) {
+        SwapFew<int(sizeof(F))>(dst, src + 1, bytes);
     } else {
         for (unsigned i = 0; i < n; ++i) {
-            const M m = static_cast<M>(Load<F, SW>(in.cur + i * sizeof(F)));
+            const M m = static_cast<M>(Load<F, SW>(src + 1 + i * sizeof(F)));
             std::memcpy(dst + i * sizeof(M), &m, sizeof m);
         }
     }
-    in.cur += bytes;
     return true;
 }
 

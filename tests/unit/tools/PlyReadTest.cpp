@@ -844,3 +844,188 @@ TEST(PlyBinary, ListsAndRunsAcrossBlockBoundaries)
         EXPECT_EQ(o.f.BytesLeft(), 0);
     }
 }
+
+namespace
+{
+
+// One scalar property of the packed layout below.
+struct PackedProp {
+    const char *name;
+    int type;
+    bool stored;
+};
+
+const PackedProp kPacked[] = {
+    {"a", T_UCHAR, true},   {"b", T_SHORT, true},  {"c", T_USHORT, true},  {"d", T_UCHAR, true},
+    {"e", T_INT, true},     {"f", T_FLOAT, true},  {"g", T_UINT, true},    {"h", T_CHAR, true},
+    {"i", T_UCHAR, true},   {"j", T_DOUBLE, true}, {"k", T_DOUBLE, true},  {"l", T_DOUBLE, true},
+    {"m0", T_UCHAR, true},  {"m1", T_UCHAR, true}, {"m2", T_UCHAR, true},  {"m3", T_UCHAR, true},
+    {"m4", T_UCHAR, true},  {"m5", T_UCHAR, true}, {"m6", T_UCHAR, true},  {"m7", T_UCHAR, true},
+    {"m8", T_UCHAR, true},  {"m9", T_UCHAR, true}, {"n0", T_USHORT, true}, {"n1", T_SHORT, true},
+    {"n2", T_USHORT, true}, {"n3", T_SHORT, true}, {"n4", T_USHORT, true}, {"n5", T_SHORT, true},
+    {"n6", T_USHORT, true}, {"n7", T_SHORT, true}, {"n8", T_USHORT, true}, {"o", T_INT, false},
+    {"p", T_FLOAT, true},   {"q", T_DOUBLE, true},
+};
+
+// Value of property k in record r as an integer pattern of its width
+// (distinct per property and record, every byte significant).
+uint64_t PackedBits(size_t k, int r)
+{
+    const uint64_t x = (uint64_t(k) + 1) * 0x9E3779B97F4A7C15ULL ^ (uint64_t(r) * 0xBF58476D1CE4E5B9ULL);
+    return x ^ (x >> 29);
+}
+
+std::string PackedBytes(int type, uint64_t bits, bool big)
+{
+    switch (TypeSize[type]) {
+    case 1:
+        return Bytes(uint8_t(bits), big);
+    case 2:
+        return Bytes(uint16_t(bits), big);
+    case 4:
+        return Bytes(uint32_t(bits), big);
+    default:
+        return Bytes(uint64_t(bits), big);
+    }
+}
+
+} // namespace
+
+TEST(PlyBinary, RunsOfMixedWidthsAndSwappedListsInBothByteOrders)
+{
+    // Stored scalars packed back to back in one byte array: runs of one-byte
+    // values alone, wider values of one size followed by short and long
+    // stretches of one-byte values, 2-, 4- and 8-byte stretches shorter and
+    // longer than 16 bytes, a skipped scalar, and conversions (a call each).
+    // The lists hold 2-, 4- and 8-byte items with byte and wide counts, lengths
+    // 0 to 20. The file holds enough records to straddle block boundaries.
+    // Expected bytes come from the value patterns themselves.
+    struct Rec {
+        unsigned char packed[96];
+        double p;    // float in the file
+        float q;     // double in the file
+        uint16_t n1; // ushort count
+        int16_t l1[255];
+        uint32_t n2; // uint count
+        double l2[255];
+        uint8_t n3; // uchar count
+        uint32_t l3[255];
+        uint8_t n4; // uchar count
+        uint16_t l4[255];
+    };
+    const int records = 4000;
+    for (bool big : {false, true}) {
+        std::string text = std::string("ply\nformat ") + (big ? "binary_big_endian" : "binary_little_endian") +
+                           " 1.0\nelement v " + std::to_string(records) + "\n";
+        for (const PackedProp &p : kPacked)
+            text += std::string("property ") + TypeNames[p.type] + " " + p.name + "\n";
+        text += "property list ushort short l1\nproperty list uint double l2\n"
+                "property list uchar uint l3\nproperty list uchar ushort l4\nend_header\n";
+        for (int r = 0; r < records; ++r) {
+            for (size_t k = 0; k < sizeof kPacked / sizeof kPacked[0]; ++k) {
+                const int t = kPacked[k].type;
+                if (!std::strcmp(kPacked[k].name, "p"))
+                    text += Bytes(float(r) * 0.25f, big);
+                else if (!std::strcmp(kPacked[k].name, "q"))
+                    text += Bytes(double(r) * 0.5, big);
+                else
+                    text += PackedBytes(t, PackedBits(k, r), big);
+            }
+            const int n = r % 21;
+            text += Bytes(uint16_t(n), big);
+            for (int i = 0; i < n; ++i)
+                text += Bytes(int16_t(-1000 * i - r), big);
+            text += Bytes(uint32_t(n), big);
+            for (int i = 0; i < n; ++i)
+                text += Bytes(double(r) + double(i) / 8, big);
+            text += Bytes(uint8_t(n));
+            for (int i = 0; i < n; ++i)
+                text += Bytes(uint32_t(0x01020304u * uint32_t(i + 1) + uint32_t(r)), big);
+            text += Bytes(uint8_t(20 - n));
+            for (int i = 0; i < 20 - n; ++i)
+                text += Bytes(uint16_t(0xA1B2 + 3 * i + r), big);
+        }
+        Opened o(text);
+        ASSERT_EQ(o.result, 0);
+        int at = 0;
+        std::vector<int> offsets;
+        for (const PackedProp &p : kPacked) {
+            offsets.push_back(at);
+            if (!std::strcmp(p.name, "p")) {
+                ASSERT_EQ(o.f.AddToRead("v", p.name, T_FLOAT, T_DOUBLE, offsetof(Rec, p), 0, 0, 0, 0, 0), 0);
+            } else if (!std::strcmp(p.name, "q")) {
+                ASSERT_EQ(o.f.AddToRead("v", p.name, T_DOUBLE, T_FLOAT, offsetof(Rec, q), 0, 0, 0, 0, 0), 0);
+            } else if (p.stored) {
+                ASSERT_EQ(o.f.AddToRead("v", p.name, p.type, p.type, at, 0, 0, 0, 0, 0), 0) << p.name;
+                at += TypeSize[p.type];
+            }
+        }
+        ASSERT_LE(at, int(sizeof(Rec::packed)));
+        ASSERT_EQ(
+            o.f.AddToRead("v", "l1", T_SHORT, T_SHORT, offsetof(Rec, l1), 1, 0, T_USHORT, T_USHORT, offsetof(Rec, n1)),
+            0);
+        ASSERT_EQ(
+            o.f.AddToRead("v", "l2", T_DOUBLE, T_DOUBLE, offsetof(Rec, l2), 1, 0, T_UINT, T_UINT, offsetof(Rec, n2)),
+            0);
+        ASSERT_EQ(
+            o.f.AddToRead("v", "l3", T_UINT, T_UINT, offsetof(Rec, l3), 1, 0, T_UCHAR, T_UCHAR, offsetof(Rec, n3)), 0);
+        ASSERT_EQ(
+            o.f.AddToRead("v", "l4", T_USHORT, T_USHORT, offsetof(Rec, l4), 1, 0, T_UCHAR, T_UCHAR, offsetof(Rec, n4)),
+            0);
+        o.f.SelectElement(0);
+        Rec rec;
+        for (int r = 0; r < records; ++r) {
+            std::memset(&rec, 0xEE, sizeof rec);
+            ASSERT_EQ(o.f.ReadRecord(&rec), 0) << r;
+            for (size_t k = 0; k < sizeof kPacked / sizeof kPacked[0]; ++k) {
+                const PackedProp &p = kPacked[k];
+                if (!p.stored || !std::strcmp(p.name, "p") || !std::strcmp(p.name, "q")) continue;
+                // The value's bytes in host order.
+                const uint64_t bits = PackedBits(k, r);
+                unsigned char want[8];
+                switch (TypeSize[p.type]) {
+                case 1: {
+                    const uint8_t v = uint8_t(bits);
+                    std::memcpy(want, &v, 1);
+                    break;
+                }
+                case 2: {
+                    const uint16_t v = uint16_t(bits);
+                    std::memcpy(want, &v, 2);
+                    break;
+                }
+                case 4: {
+                    const uint32_t v = uint32_t(bits);
+                    std::memcpy(want, &v, 4);
+                    break;
+                }
+                default:
+                    std::memcpy(want, &bits, 8);
+                    break;
+                }
+                ASSERT_EQ(std::memcmp(rec.packed + offsets[k], want, size_t(TypeSize[p.type])), 0)
+                    << "record " << r << " property " << p.name << (big ? " big" : " little");
+            }
+            EXPECT_EQ(rec.packed[at], 0xEE) << r; // nothing written past the run
+            ASSERT_EQ(rec.p, double(float(r) * 0.25f)) << r;
+            ASSERT_EQ(rec.q, float(double(r) * 0.5)) << r;
+            const int n = r % 21;
+            ASSERT_EQ(rec.n1, n);
+            ASSERT_EQ(rec.n2, uint32_t(n));
+            ASSERT_EQ(rec.n3, n);
+            ASSERT_EQ(rec.n4, 20 - n);
+            for (int i = 0; i < n; ++i) {
+                ASSERT_EQ(rec.l1[i], int16_t(-1000 * i - r)) << r << " " << i;
+                ASSERT_EQ(rec.l2[i], double(r) + double(i) / 8) << r << " " << i;
+                ASSERT_EQ(rec.l3[i], 0x01020304u * uint32_t(i + 1) + uint32_t(r)) << r << " " << i;
+            }
+            for (int i = 0; i < 20 - n; ++i)
+                ASSERT_EQ(rec.l4[i], uint16_t(0xA1B2 + 3 * i + r)) << r << " " << i;
+            // Items past the count are left alone.
+            ASSERT_EQ(rec.l1[n], int16_t(0xEEEE));
+            ASSERT_EQ(rec.l3[n], 0xEEEEEEEEu);
+            ASSERT_EQ(rec.l4[20 - n], 0xEEEE);
+        }
+        EXPECT_EQ(o.f.BytesLeft(), 0);
+    }
+}
