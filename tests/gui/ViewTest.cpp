@@ -9,6 +9,7 @@
 #include <QMouseEvent>
 #include <QOpenGLContext>
 #include <QPushButton>
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QSurfaceFormat>
 #include <QTest>
@@ -235,11 +236,16 @@ private slots:
     {
         QVERIFY(guitest::ShowAndWait(*form));
         QSignalSpy frames(form->PanelOGL, &QOpenGLWidget::frameSwapped);
-        QTest::qWait(500);
-        QVERIFY2(frames.count() >= 5, qPrintable(QString::number(frames.count())));
+        QElapsedTimer clock;
+        clock.start();
+        // A loaded machine draws more slowly, so wait for the frames rather
+        // than for a fixed time.
+        QTRY_VERIFY_WITH_TIMEOUT(frames.count() >= 5, 10000);
+        QTest::qWait(300);
         // ... but no faster than the screen refreshes.
+        const double seconds = clock.elapsed() / 1000.0;
         const double hz = form->PanelOGL->screen()->refreshRate();
-        QVERIFY2(frames.count() <= int(0.5 * hz * 1.5) + 2, qPrintable(QString::number(frames.count())));
+        QVERIFY2(frames.count() <= int(seconds * hz * 1.5) + 2, qPrintable(QString::number(frames.count())));
     }
 
     // Each wheel step scales the pivot by 1.1 (down) or 1/1.1 (up); the
