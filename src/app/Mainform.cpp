@@ -455,14 +455,16 @@ int TForm1::LoadModel(const QString &fileName)
     const QByteArray path = QFile::encodeName(fileName);
     try {
         result = nuk::LoadPly(mesh, path.constData(), [&progress](int p, const char *t) { progress(p, t); });
-        // Whatever the import returned: a failed import leaves the
-        // previous model, whose box and normals come out the same.
-        nuk::ComputeBoundingBox(mesh);
-        nuk::ComputeFaceNormals(mesh, false);
-        nuk::ComputeVertexNormals(mesh, false);
-        ModelArrays arrays;
-        BuildModelArrays(mesh, arrays, [&progress](int p) { progress(p, "Preparing the view"); });
-        std::swap(model_arrays, arrays);
+        // A failed import leaves the previous model with the box, normals
+        // and arrays it already has: nothing to redo.
+        if (result == 0) {
+            nuk::ComputeBoundingBox(mesh);
+            nuk::ComputeFaceNormals(mesh, false);
+            nuk::ComputeVertexNormals(mesh, false);
+            ModelArrays arrays;
+            BuildModelArrays(mesh, arrays, [&progress](int p) { progress(p, "Preparing the view"); });
+            std::swap(model_arrays, arrays);
+        }
     } catch (const std::bad_alloc &) {
         // A model too large for memory fails as silently as a bad file; the
         // view keeps the arrays it had.

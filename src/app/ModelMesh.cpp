@@ -18,11 +18,9 @@ bool FitFace(const AFace &f)
 void BuildModelArrays(const AMesh &mesh, ModelArrays &out, const std::function<void(int)> &progress)
 {
     out.clear();
-    std::size_t fit = 0;
-    for (const AFace &f : mesh.faces)
-        if (FitFace(f)) ++fit;
-    out.vertices.reserve(9 * fit);
-    out.normals.reserve(9 * fit);
+    // The import stores only drawable faces, so this is the exact size.
+    out.vertices.reserve(9 * mesh.faces.size());
+    out.normals.reserve(9 * mesh.faces.size());
     const std::size_t total = mesh.faces.size();
     std::size_t done = 0;
     for (const AFace &f : mesh.faces) {

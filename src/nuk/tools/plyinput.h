@@ -16,53 +16,56 @@
 namespace nuk
 {
 
+inline uint64_t Load8(const char *s)
+{
+    uint64_t v;
+    std::memcpy(&v, s, 8);
+    return v;
+}
+
+inline void Store8(char *d, uint64_t v) { std::memcpy(d, &v, 8); }
+
+// Moves n >= 8 bytes as 8-byte words, passing each through f; the last word
+// overlaps the one before. Up to 16 bytes take no loop.
+template <class F> inline void MoveWords(char *d, const char *s, size_t n, F f)
+{
+    if (n <= 16) {
+        const uint64_t a = Load8(s), b = Load8(s + n - 8);
+        Store8(d, f(a));
+        Store8(d + n - 8, f(b));
+        return;
+    }
+    const size_t last = n - 8;
+    for (size_t i = 0; i < last; i += 8)
+        Store8(d + i, f(Load8(s + i)));
+    Store8(d + last, f(Load8(s + last)));
+}
+
+// Copies the first and the last sizeof(T) bytes of n (sizeof(T) <= n <= 2 sizeof(T)).
+template <class T> inline void CopyEnds(char *d, const char *s, size_t n)
+{
+    T a, b;
+    std::memcpy(&a, s, sizeof(T));
+    std::memcpy(&b, s + n - sizeof(T), sizeof(T));
+    std::memcpy(d, &a, sizeof(T));
+    std::memcpy(d + n - sizeof(T), &b, sizeof(T));
+}
+
 // Copies a few bytes inline; the library call of a memcpy of unknown length
-// costs more than the copy of a face's three indices. Lengths up to 16 bytes
-// (the usual record or list) take no loop.
+// costs more than the copy of a face's three indices.
 inline void CopyFew(char *d, const char *s, size_t n)
 {
-    if (n > 16) {
-        if (n > 64) {
-            std::memcpy(d, s, n);
-            return;
-        }
-        // Overlapping 8-byte moves cover any length up to 64.
-        const size_t last = n - 8;
-        for (size_t i = 0; i < last; i += 8) {
-            uint64_t v;
-            std::memcpy(&v, s + i, 8);
-            std::memcpy(d + i, &v, 8);
-        }
-        uint64_t v;
-        std::memcpy(&v, s + last, 8);
-        std::memcpy(d + last, &v, 8);
-        return;
+    if (n > 64) {
+        std::memcpy(d, s, n);
+    } else if (n >= 8) {
+        MoveWords(d, s, n, [](uint64_t v) { return v; });
+    } else if (n >= 4) {
+        CopyEnds<uint32_t>(d, s, n);
+    } else if (n >= 2) {
+        CopyEnds<uint16_t>(d, s, n);
+    } else if (n == 1) {
+        *d = *s;
     }
-    if (n >= 8) {
-        uint64_t a, b;
-        std::memcpy(&a, s, 8);
-        std::memcpy(&b, s + n - 8, 8);
-        std::memcpy(d, &a, 8);
-        std::memcpy(d + n - 8, &b, 8);
-        return;
-    }
-    if (n >= 4) {
-        uint32_t a, b;
-        std::memcpy(&a, s, 4);
-        std::memcpy(&b, s + n - 4, 4);
-        std::memcpy(d, &a, 4);
-        std::memcpy(d + n - 4, &b, 4);
-        return;
-    }
-    if (n >= 2) {
-        uint16_t a, b;
-        std::memcpy(&a, s, 2);
-        std::memcpy(&b, s + n - 2, 2);
-        std::memcpy(d, &a, 2);
-        std::memcpy(d + n - 2, &b, 2);
-        return;
-    }
-    if (n == 1) *d = *s;
 }
 
 // Reverses the bytes of every SZ-byte lane of an 8-byte word.
@@ -86,28 +89,8 @@ template <int SZ> inline uint64_t SwapLanes(uint64_t v)
 // they start at a multiple of SZ and each value depends on its own bytes only.
 template <int SZ> inline void SwapFew(char *d, const char *s, size_t n)
 {
-    if (n > 16) {
-        const size_t last = n - 8;
-        for (size_t i = 0; i < last; i += 8) {
-            uint64_t v;
-            std::memcpy(&v, s + i, 8);
-            v = SwapLanes<SZ>(v);
-            std::memcpy(d + i, &v, 8);
-        }
-        uint64_t v;
-        std::memcpy(&v, s + last, 8);
-        v = SwapLanes<SZ>(v);
-        std::memcpy(d + last, &v, 8);
-        return;
-    }
     if (n >= 8) {
-        uint64_t a, b;
-        std::memcpy(&a, s, 8);
-        std::memcpy(&b, s + n - 8, 8);
-        a = SwapLanes<SZ>(a);
-        b = SwapLanes<SZ>(b);
-        std::memcpy(d, &a, 8);
-        std::memcpy(d + n - 8, &b, 8);
+        MoveWords(d, s, n, SwapLanes<SZ>);
         return;
     }
     if constexpr (SZ == 4) {
