@@ -2,23 +2,41 @@
 
 #include <cmath>
 
-#include <QMetaObject>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QMouseEvent>
-#include <QWheelEvent>
 #include <QOpenGLContext>
 #include <QScreen>
 #include <QTimer>
+#include <QWheelEvent>
 
-#include "app/Mainform.h"
-
-GLView::GLView(TForm1 *form, QWidget *parent) : QOpenGLWidget(parent), form_(form)
+GLView::GLView(QWidget *parent) : QOpenGLWidget(parent)
 {
     setFormat(ViewFormat());
     setMouseTracking(false);
     setFocusPolicy(Qt::ClickFocus);
-    // Each finished frame asks for the next one: the scene is drawn
-    // continuously, which is also what keeps a trackball spin turning.
-    connect(this, &QOpenGLWidget::frameSwapped, this, &GLView::scheduleNextFrame);
+
+    nextFrame_ = new QTimer(this);
+    nextFrame_->setSingleShot(true);
+    nextFrame_->setTimerType(Qt::PreciseTimer);
+    connect(nextFrame_, &QTimer::timeout, this, [this] {
+        if (!stopped_) update();
+    });
+
+    // A child widget over the GL surface: the toolkit composes it on top of
+    // the frame, so the scene's GL state is never touched for it.
+    notice_ = new QLabel(this);
+    notice_->setObjectName("LoadNotice");
+    notice_->setWordWrap(true);
+    notice_->setTextFormat(Qt::PlainText);
+    notice_->setMargin(6);
+    notice_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    notice_->setStyleSheet(QStringLiteral("QLabel { background: rgba(255, 248, 220, 235); color: #5a1e00;"
+                                          " border: 1px solid #b05a00; border-radius: 3px; }"));
+    notice_->hide();
+    noticeTimer_ = new QTimer(this);
+    noticeTimer_->setSingleShot(true);
+    connect(noticeTimer_, &QTimer::timeout, notice_, &QWidget::hide);
 }
 
 GLView::~GLView() { stopped_ = true; }
@@ -49,7 +67,41 @@ QPoint GLView::DevicePoint(const QPointF &p) const
     return QPoint(static_cast<int>(std::lround(p.x() * r)), static_cast<int>(std::lround(p.y() * r)));
 }
 
-void GLView::StopFrames() { stopped_ = true; }
+void GLView::RequestFrame()
+{
+    if (!stopped_) update();
+}
+
+// The next frame of an animation as soon as the event queue allows, but no
+// faster than the screen refreshes: where the buffer swap does not wait for
+// the display (a virtual X server), the wait is made here instead.
+void GLView::ContinueAnimation()
+{
+    if (stopped_ || nextFrame_->isActive()) return;
+    double hz = screen() ? screen()->refreshRate() : 60.0;
+    if (!(hz >= 1.0)) hz = 60.0;
+    const qint64 interval = static_cast<qint64>(1000.0 / hz);
+    const qint64 elapsed = frameClock_.isValid() ? frameClock_.elapsed() : interval;
+    nextFrame_->start(static_cast<int>(qMax<qint64>(0, interval - elapsed)));
+}
+
+void GLView::StopFrames()
+{
+    stopped_ = true;
+    nextFrame_->stop();
+}
+
+void GLView::ShowNotice(const QString &text, int durationMs)
+{
+    notice_->setText(text);
+    const int w = qMax(120, qMin(width() - 16, 420));
+    notice_->setFixedWidth(w);
+    notice_->adjustSize();
+    notice_->move(8, 8);
+    notice_->show();
+    notice_->raise();
+    noticeTimer_->start(durationMs);
+}
 
 // The fixed-function drawing needs desktop OpenGL with the legacy calls: a
 // core profile of 3.2 or later, or OpenGL ES, cannot draw the scene.
@@ -65,9 +117,10 @@ void GLView::reportFailure(const char *message)
     usable_ = false;
     if (failureReported_) return;
     failureReported_ = true;
-    // Not from inside the toolkit's GL set-up: a message box runs its own loop.
+    // Queued: not from inside the toolkit's GL set-up, as a message box
+    // runs its own loop.
     QMetaObject::invokeMethod(
-        form_, [f = form_, m = QString::fromLatin1(message)] { f->ViewFailed(m); }, Qt::QueuedConnection);
+        this, [this, m = QString::fromLatin1(message)] { emit contextFailed(m); }, Qt::QueuedConnection);
 }
 
 void GLView::initializeGL()
@@ -75,19 +128,19 @@ void GLView::initializeGL()
     if (!context() || !CanDrawFixedFunction(context()->format())) return reportFailure(":-)~ hrc == NULL");
     if (QOpenGLContext::currentContext() != context()) return reportFailure("Could not MakeCurrent");
     usable_ = true;
-    form_->FormCreate();
+    emit contextReady();
 }
 
 void GLView::resizeGL(int, int)
 {
-    if (usable_) form_->FormResize();
+    if (usable_) emit resized();
 }
 
 void GLView::paintGL()
 {
     frameClock_.start();
-    framePending_ = false;
-    if (usable_) form_->FormPaint();
+    ++frames_;
+    if (usable_) emit paintRequested();
 }
 
 void GLView::resizeEvent(QResizeEvent *e)
@@ -97,48 +150,41 @@ void GLView::resizeEvent(QResizeEvent *e)
     if (!isValid() && isVisible() && !size().isEmpty()) reportFailure(":-)~ hrc == NULL");
 }
 
-// Next frame as soon as the event queue allows, but no faster than the
-// screen refreshes: where the buffer swap does not wait for the display
-// (a virtual X server), the wait is made here instead.
-void GLView::scheduleNextFrame()
-{
-    if (stopped_ || framePending_) return;
-    framePending_ = true;
-    double hz = screen() ? screen()->refreshRate() : 60.0;
-    if (!(hz >= 1.0)) hz = 60.0;
-    const qint64 interval = static_cast<qint64>(1000.0 / hz);
-    const qint64 elapsed = frameClock_.isValid() ? frameClock_.elapsed() : interval;
-    const int wait = static_cast<int>(qMax<qint64>(0, interval - elapsed));
-    QTimer::singleShot(wait, Qt::PreciseTimer, this, [this] {
-        if (!stopped_) form_->AppIdle();
-    });
-}
-
 void GLView::mousePressEvent(QMouseEvent *e)
 {
     const QPoint p = DevicePoint(e->position());
-    form_->PanelOGLMouseDown(e->button(), e->modifiers(), p.x(), p.y());
+    emit mousePressed(e->button(), e->modifiers(), p.x(), p.y());
     e->accept();
 }
 
 void GLView::mouseMoveEvent(QMouseEvent *e)
 {
     const QPoint p = DevicePoint(e->position());
-    form_->PanelOGLMouseMove(e->modifiers(), p.x(), p.y());
+    emit mouseMoved(e->modifiers(), p.x(), p.y());
     e->accept();
 }
 
 void GLView::mouseReleaseEvent(QMouseEvent *e)
 {
     const QPoint p = DevicePoint(e->position());
-    form_->PanelOGLMouseUp(e->button(), e->modifiers(), p.x(), p.y());
+    emit mouseReleased(e->button(), e->modifiers(), p.x(), p.y());
     e->accept();
 }
 
-// The wheel zooms wherever it turns over the window; the view hands it to
-// the window's handler directly rather than relying on propagation.
+// The wheel zooms wherever it turns over the window; the view hands it on
+// directly rather than relying on propagation.
 void GLView::wheelEvent(QWheelEvent *e)
 {
-    form_->FormMouseWheel(e);
+    emit wheelTurned(e);
     e->accept();
+}
+
+void GLView::keyPressEvent(QKeyEvent *e)
+{
+    if (e->key() == Qt::Key_Home && e->modifiers() == Qt::NoModifier) {
+        emit resetRequested();
+        e->accept();
+        return;
+    }
+    QOpenGLWidget::keyPressEvent(e);
 }

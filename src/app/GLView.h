@@ -1,19 +1,22 @@
 #pragma once
 // The view panel PanelOGL: an OpenGL widget with a compatibility-profile
 // context, so the fixed-function drawing of the scene works. It owns the
-// context and hands its events to the window's handlers; drawing goes on
-// frame after frame while the program is idle, paced by the screen.
+// context and turns its events into signals; the window connects them to
+// its handlers. Frames are drawn on demand: when something visible changes,
+// and one after another while an animation (a trackball spin) asks for it,
+// paced by the screen's refresh rate.
 
 #include <QElapsedTimer>
 #include <QOpenGLWidget>
 
-class TForm1;
+class QLabel;
+class QTimer;
 
 class GLView : public QOpenGLWidget
 {
     Q_OBJECT
 public:
-    GLView(TForm1 *form, QWidget *parent);
+    explicit GLView(QWidget *parent);
     ~GLView() override;
 
     // The context format the view asks for: legacy OpenGL with a depth
@@ -26,11 +29,36 @@ public:
     // A widget position in device pixels, rounded to whole pixels.
     QPoint DevicePoint(const QPointF &p) const;
 
-    // Stops the continuous redraw (the window is going away).
+    // Something visible changed: draw a frame soon.
+    void RequestFrame();
+    // Draw another frame after this one, at the screen's pace (an
+    // animation is running). Called from a paint handler.
+    void ContinueAnimation();
+
+    // Stops drawing for good (the window is going away).
     void StopFrames();
 
     // True once the context is made and can draw the scene.
     bool Usable() const { return usable_; }
+
+    // A short notice in the top-left corner of the view, gone after
+    // durationMs. Not modal: the view goes on working under it.
+    void ShowNotice(const QString &text, int durationMs = 6000);
+    QLabel *Notice() const { return notice_; }
+
+    // Frames drawn since the view was made (for tests and benchmarks).
+    quint64 FrameCount() const { return frames_; }
+
+signals:
+    void contextReady();
+    void contextFailed(const QString &message);
+    void resized();
+    void paintRequested();
+    void mousePressed(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int x, int y);
+    void mouseMoved(Qt::KeyboardModifiers modifiers, int x, int y);
+    void mouseReleased(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int x, int y);
+    void wheelTurned(QWheelEvent *e);
+    void resetRequested();
 
 protected:
     void initializeGL() override;
@@ -42,14 +70,16 @@ protected:
     void mouseMoveEvent(QMouseEvent *e) override;
     void mouseReleaseEvent(QMouseEvent *e) override;
     void wheelEvent(QWheelEvent *e) override;
+    void keyPressEvent(QKeyEvent *e) override;
 
 private:
-    void scheduleNextFrame();
     void reportFailure(const char *message);
 
-    TForm1 *form_;
     QElapsedTimer frameClock_;
-    bool framePending_ = false;
+    QTimer *nextFrame_ = nullptr;
+    QLabel *notice_ = nullptr;
+    QTimer *noticeTimer_ = nullptr;
+    quint64 frames_ = 0;
     bool stopped_ = false;
     bool failureReported_ = false;
     bool usable_ = false;

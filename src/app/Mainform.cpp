@@ -3,7 +3,7 @@
 #include <cmath>
 #include <exception>
 #include <initializer_list>
-#include <new>
+#include <string>
 #include <utility>
 
 #if defined(__i386__) || defined(__x86_64__)
@@ -14,7 +14,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
-#include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -25,7 +25,6 @@
 #include <QPainterPath>
 #include <QPixmap>
 #include <QPlainTextEdit>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QScrollBar>
@@ -36,10 +35,10 @@
 #include <QWheelEvent>
 
 #include "app/GLView.h"
-#include "app/ModelMesh.h"
+#include "app/ModelLoader.h"
 #include "app/SceneRenderer.h"
 #include "app/SpinEdit.h"
-#include "nuk/Mesh/MeshPly.h"
+#include "planner/Parameters.h"
 
 TForm1 *Form1 = nullptr;
 
@@ -51,6 +50,8 @@ namespace
 constexpr int kToolBarHeight = 29;
 constexpr int kPanel1Width = 265;
 constexpr int kMemoHeight = 67;
+// Bottom of the lowest control group in the left panel.
+constexpr int kPanel1Content = 256 + 281;
 
 // The toolbar button's picture: a small triangle mesh.
 QIcon LoadModelIcon()
@@ -104,11 +105,17 @@ QLabel *MakeLabel(QWidget *parent, const char *name, const char *text, int left,
     return l;
 }
 
-SpinEdit *MakeSpin(QWidget *parent, const char *name, const QRect &geometry, int minimum, int maximum, int value)
+SpinEdit *MakeSpin(QWidget *parent, const char *name, const QRect &geometry, planner::Param param)
 {
-    auto *s = new SpinEdit(parent, minimum, maximum, value);
+    auto *s = new SpinEdit(parent, planner::Spec(param));
     s->setObjectName(name);
     s->setGeometry(geometry);
+    // The unit right of the field: lengths are millimetres, steps degrees.
+    const bool mm = std::string(planner::Spec(param).unit) == "mm";
+    auto *unit = new QLabel(mm ? QStringLiteral("mm") : QStringLiteral("\u00b0"), parent);
+    unit->setObjectName(QStringLiteral("%1_unit").arg(QString::fromLatin1(name)));
+    unit->move(geometry.right() + 4, geometry.top() + 4);
+    unit->adjustSize();
     return s;
 }
 
@@ -202,8 +209,15 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent)
     positions.clear();
 
     chooseModelFile = [this] { return runOpenPly(); };
-    showMessage = [this](const QString &text) { QMessageBox::information(this, windowTitle(), text); };
+    showMessage = [this](QMessageBox::Icon icon, const QString &text) {
+        QMessageBox box(icon, windowTitle(), text, QMessageBox::Ok, this);
+        box.exec();
+    };
 
+    connectView();
+
+    // The left panel's controls stay whole; the view keeps a usable size.
+    setMinimumSize(kPanel1Width + 200, kToolBarHeight + kPanel1Content + 8);
     move(389, 230);
     resize(845, 683);
 }
@@ -232,28 +246,33 @@ void TForm1::buildControls()
     TB_loadmodel->setGeometry(8, 0, 29, kToolBarHeight);
     ToolButton2 = MakeSeparator(ToolBar1, "ToolButton2", QRect(37, 0, 26, kToolBarHeight));
     connect(TB_loadmodel, &QToolButton::clicked, this, [this] { TB_loadmodelClick(); });
+    toolBarEnd_ = 63;
+    TB_resetview =
+        AddToolButton("TB_resetview", QStringLiteral("Reset view"),
+                      QStringLiteral("Reset view: turn, move and zoom back to the start (Home over the view)"));
+    connect(TB_resetview, &QToolButton::clicked, this, [this] { ResetView(); });
 
     Panel1 = MakePanel(this, "Panel1", QFrame::Raised);
 
     Panel3 = MakePanel(Panel1, "Panel3", QFrame::Raised);
     Panel3->setGeometry(24, 8, 185, 209);
     Label1 = MakeLabel(Panel3, "Label1", "OBJ size", 16, 24);
-    CSE_size = MakeSpin(Panel3, "CSE_size", QRect(80, 16, 65, 22), 10, 2000, 250);
+    CSE_size = MakeSpin(Panel3, "CSE_size", QRect(80, 16, 65, 22), planner::Param::ObjectSize);
     Label2 = MakeLabel(Panel3, "Label2", "OBJ height", 16, 56);
-    CSE_hgh = MakeSpin(Panel3, "CSE_hgh", QRect(80, 48, 65, 22), 10, 2500, 1000);
+    CSE_hgh = MakeSpin(Panel3, "CSE_hgh", QRect(80, 48, 65, 22), planner::Param::ObjectHeight);
     Label3 = MakeLabel(Panel3, "Label3", "CAM distance", 8, 104);
-    CSE_camdist = MakeSpin(Panel3, "CSE_camdist", QRect(80, 96, 65, 22), 10, 2500, 1000);
+    CSE_camdist = MakeSpin(Panel3, "CSE_camdist", QRect(80, 96, 65, 22), planner::Param::CameraDistance);
     Button1 = MakeButton(Panel3, "Button1", "Apply ->", QRect(104, 160, 65, 33));
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
 
     Panel4 = MakePanel(Panel1, "Panel4", QFrame::Raised);
     Panel4->setGeometry(24, 256, 185, 281);
     Label4 = MakeLabel(Panel4, "Label4", "VIEW distance", 16, 20);
-    CSE_viewd = MakeSpin(Panel4, "CSE_viewd", QRect(96, 19, 65, 22), 10, 3500, 1500);
+    CSE_viewd = MakeSpin(Panel4, "CSE_viewd", QRect(96, 19, 65, 22), planner::Param::ViewDistance);
     Label5 = MakeLabel(Panel4, "Label5", "HORIZONTAL angle", 8, 68);
-    CSE_hangle = MakeSpin(Panel4, "CSE_hangle", QRect(112, 59, 49, 22), 1, 90, 15);
+    CSE_hangle = MakeSpin(Panel4, "CSE_hangle", QRect(112, 59, 49, 22), planner::Param::HorizontalStep);
     Label6 = MakeLabel(Panel4, "Label6", "VERTICAL angle", 8, 100);
-    CSE_vangle = MakeSpin(Panel4, "CSE_vangle", QRect(112, 91, 49, 22), 1, 90, 15);
+    CSE_vangle = MakeSpin(Panel4, "CSE_vangle", QRect(112, 91, 49, 22), planner::Param::VerticalStep);
     CB_ezero = MakeCheck(Panel4, "CB_ezero", "Exclude central point", QRect(16, 136, 145, 17));
     CB_epiano = MakeCheck(Panel4, "CB_epiano", "Exclude point on base plane", QRect(16, 160, 153, 17));
     Button2 = MakeButton(Panel4, "Button2", "Generate -->", QRect(16, 184, 97, 25));
@@ -279,7 +298,7 @@ void TForm1::buildControls()
         PanelOGLBack->setFont(f);
     }
 
-    PanelOGL = new GLView(this, Panel2);
+    PanelOGL = new GLView(Panel2);
     PanelOGL->setObjectName("PanelOGL");
 
     Memo1 = new QPlainTextEdit(Panel2);
@@ -301,6 +320,7 @@ void TForm1::buildControls()
     Open_ply->setFileMode(QFileDialog::ExistingFile);
     Open_ply->setDefaultSuffix(QStringLiteral("ply"));
     Open_ply->setNameFilter(QStringLiteral("PLY model files (*.ply)"));
+    Open_ply->setDirectory(QDir::currentPath());
 
     Save_data = new QFileDialog(this);
     Save_data->setObjectName("Save_data");
@@ -314,6 +334,47 @@ void TForm1::buildControls()
         FitTextToWidth(b);
 
     layoutPanels();
+}
+
+QToolButton *TForm1::AddToolButton(const char *name, const QString &text, const QString &toolTip, const QIcon &icon)
+{
+    auto *b = new QToolButton(ToolBar1);
+    b->setObjectName(name);
+    b->setAutoRaise(true);
+    b->setText(text);
+    b->setToolTip(toolTip);
+    if (!icon.isNull()) {
+        b->setIcon(icon);
+        b->setIconSize(QSize(16, 16));
+        b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    } else {
+        b->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    }
+    const int w = b->sizeHint().width() + 4;
+    b->setGeometry(toolBarEnd_, 0, w, kToolBarHeight);
+    toolBarEnd_ += w;
+    b->show();
+    return b;
+}
+
+// The view's events, each to its handler.
+void TForm1::connectView()
+{
+    connect(PanelOGL, &GLView::contextReady, this, [this] { FormCreate(); });
+    connect(PanelOGL, &GLView::contextFailed, this, [this](const QString &m) { ViewFailed(m); });
+    connect(PanelOGL, &GLView::resized, this, [this] { FormResize(); });
+    connect(PanelOGL, &GLView::paintRequested, this, [this] {
+        FormPaint();
+        frameDrawn();
+    });
+    connect(PanelOGL, &GLView::mousePressed, this,
+            [this](Qt::MouseButton b, Qt::KeyboardModifiers m, int x, int y) { PanelOGLMouseDown(b, m, x, y); });
+    connect(PanelOGL, &GLView::mouseMoved, this,
+            [this](Qt::KeyboardModifiers m, int x, int y) { PanelOGLMouseMove(m, x, y); });
+    connect(PanelOGL, &GLView::mouseReleased, this,
+            [this](Qt::MouseButton b, Qt::KeyboardModifiers m, int x, int y) { PanelOGLMouseUp(b, m, x, y); });
+    connect(PanelOGL, &GLView::wheelTurned, this, [this](QWheelEvent *e) { FormMouseWheel(e); });
+    connect(PanelOGL, &GLView::resetRequested, this, [this] { ResetView(); });
 }
 
 // The aligned panels: toolbar on top, the parameter panel on the left,
@@ -353,9 +414,10 @@ void TForm1::showEvent(QShowEvent *e)
 // "Apply ->": the three stored values, nothing else.
 void TForm1::Button1Click()
 {
-    obj_size = CSE_size->Value();
-    obj_height = CSE_hgh->Value();
-    cam_dist = CSE_camdist->Value();
+    obj_size = CSE_size->Commit();
+    obj_height = CSE_hgh->Commit();
+    cam_dist = CSE_camdist->Commit();
+    AppIdle();
 }
 
 // "Generate -->": the steps, view distance and flags from the controls, the
@@ -363,9 +425,9 @@ void TForm1::Button1Click()
 void TForm1::Button2Click()
 {
     planner::PatternInput in;
-    in.horizontalStep = CSE_hangle->Value();
-    in.verticalStep = CSE_vangle->Value();
-    in.viewDistance = CSE_viewd->Value();
+    in.horizontalStep = CSE_hangle->Commit();
+    in.verticalStep = CSE_vangle->Commit();
+    in.viewDistance = CSE_viewd->Commit();
     in.excludeCentralPoint = CB_ezero->isChecked();
     in.excludeBasePlane = CB_epiano->isChecked();
     in.objectSize = obj_size;
@@ -373,17 +435,21 @@ void TForm1::Button2Click()
     in.cameraDistance = cam_dist;
 
     const planner::WriteResult r = planner::Generate(in, pattern, planner::kAcquisitionFile);
+    AppIdle();
     if (!r.ok) {
         // The file is all the rig gets: the operator must know it is missing.
         // The positions are drawn all the same.
         const QString path = QDir::cleanPath(QFileInfo(QString::fromStdString(r.path)).absoluteFilePath());
-        showMessage(QStringLiteral("The acquisition file could not be written:\n%1\n\n%2")
-                        .arg(QDir::toNativeSeparators(path), QString::fromStdString(r.reason)));
+        showMessage(QMessageBox::Warning, QStringLiteral("The acquisition file could not be written:\n%1\n\n%2")
+                                              .arg(QDir::toNativeSeparators(path), QString::fromStdString(r.reason)));
     }
 }
 
 QString TForm1::runOpenPly()
 {
+    // Where the last model came from, with no name filled in.
+    if (!lastModelFolder.isEmpty()) Open_ply->setDirectory(lastModelFolder);
+    Open_ply->selectFile(QString());
     if (Open_ply->exec() != QDialog::Accepted) return {};
     const QStringList files = Open_ply->selectedFiles();
     return files.isEmpty() ? QString() : files.first();
@@ -394,86 +460,25 @@ void TForm1::TB_loadmodelClick()
     if (loading_) return;
     const QString fileName = chooseModelFile();
     if (fileName.isEmpty()) return; // cancelled: the mesh stays as it is
+    lastModelFolder = QFileInfo(fileName).absolutePath();
     LoadModel(fileName);
 }
-
-namespace
-{
-
-// Shows a progress dialog only for an import that runs longer than about
-// half a second, and keeps the window drawing while it runs.
-class LoadProgress
-{
-public:
-    LoadProgress(QWidget *owner, int delayMs) : owner_(owner), delayMs_(delayMs) { clock_.start(); }
-    ~LoadProgress() { delete dialog_; }
-
-    void operator()(int percent, const char *what)
-    {
-        percent_ = percent;
-        text_ = QString::fromUtf8(what);
-        if (!dialog_) {
-            if (clock_.elapsed() < delayMs_) return;
-            dialog_ = new QProgressDialog(owner_);
-            dialog_->setObjectName("LoadProgress");
-            dialog_->setWindowTitle(owner_->windowTitle());
-            dialog_->setWindowModality(Qt::WindowModal);
-            dialog_->setCancelButton(nullptr);
-            dialog_->setMinimumDuration(0);
-            dialog_->setRange(0, 100);
-            dialog_->show();
-        }
-        if (pumped_.isValid() && pumped_.elapsed() < kPumpEveryMs) return;
-        pumped_.start();
-        dialog_->setLabelText(text_);
-        dialog_->setValue(percent_);
-        // Input stays blocked; painting and the view's frames go on.
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    }
-
-    bool shown() const { return dialog_ != nullptr; }
-
-private:
-    static constexpr qint64 kPumpEveryMs = 30;
-    QWidget *owner_;
-    qint64 delayMs_;
-    QProgressDialog *dialog_ = nullptr;
-    QElapsedTimer clock_;
-    QElapsedTimer pumped_;
-    int percent_ = 0;
-    QString text_;
-};
-
-} // namespace
 
 int TForm1::LoadModel(const QString &fileName)
 {
     loading_ = true;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    LoadProgress progress(this, progressDelayMs);
-    int result = -1;
-    const QByteArray path = QFile::encodeName(fileName);
-    try {
-        result = nuk::LoadPly(mesh, path.constData(), [&progress](int p, const char *t) { progress(p, t); });
-        // A failed import leaves the previous model with the box, normals
-        // and arrays it already has: nothing to redo.
-        if (result == 0) {
-            nuk::ComputeBoundingBox(mesh);
-            nuk::ComputeFaceNormals(mesh, false);
-            nuk::ComputeVertexNormals(mesh, false);
-            ModelArrays arrays;
-            BuildModelArrays(mesh, arrays, [&progress](int p) { progress(p, "Preparing the view"); });
-            std::swap(model_arrays, arrays);
-        }
-    } catch (const std::bad_alloc &) {
-        // A model too large for memory fails as silently as a bad file; the
-        // view keeps the arrays it had.
-        result = -1;
-    }
-    lastLoadShowedProgress = progress.shown();
-    QApplication::restoreOverrideCursor();
+    const ModelLoadOutcome out = LoadModelFile(this, progressDelayMs, fileName, mesh, model_arrays);
+    lastLoadShowedProgress = out.showedProgress;
     loading_ = false;
-    return result;
+    if (!out.load.ok()) {
+        // The previous model stays; a notice over the view says why, and
+        // goes by itself.
+        PanelOGL->ShowNotice(QStringLiteral("Could not load %1:\n%2")
+                                 .arg(QFileInfo(fileName).fileName(), QString::fromStdString(out.load.reason)),
+                             noticeDurationMs);
+    }
+    AppIdle();
+    return out.load.result;
 }
 
 // Called by the view once its context is current.
@@ -521,9 +526,16 @@ void TForm1::FormPaint()
     scene::DrawScene(in);
 }
 
+// Something visible changed: the view draws a frame when it can.
 void TForm1::AppIdle()
 {
-    if (PanelOGL) PanelOGL->update();
+    if (PanelOGL) PanelOGL->RequestFrame();
+}
+
+// A spin turns with time, so while it runs every frame asks for the next.
+void TForm1::frameDrawn()
+{
+    if (track.spinning && !track.dragging) PanelOGL->ContinueAnimation();
 }
 
 void TForm1::PanelOGLMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int x, int y)
@@ -539,30 +551,58 @@ void TForm1::PanelOGLMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers mod
         mouse_buttons += 0x10;
     dragging = 1;
     track.MouseDown(x, y, mouse_buttons);
+    AppIdle();
 }
 
 void TForm1::PanelOGLMouseMove(Qt::KeyboardModifiers, int x, int y)
 {
     // The code stays the one built at mouse down.
-    if (dragging) track.MouseMove(x, y, mouse_buttons);
+    if (!dragging) return;
+    track.MouseMove(x, y, mouse_buttons);
+    AppIdle();
 }
 
 void TForm1::PanelOGLMouseUp(Qt::MouseButton, Qt::KeyboardModifiers, int x, int y)
 {
     dragging = 0;
     track.MouseUp(x, y, mouse_buttons);
+    AppIdle();
 }
 
 void TForm1::FormMouseWheelDown()
 {
     zoom = static_cast<float>(static_cast<long double>(zoom) * 1.1L);
     track.SetPivotScale(zoom);
+    AppIdle();
 }
 
 void TForm1::FormMouseWheelUp()
 {
     zoom = static_cast<float>(static_cast<long double>(zoom) * (1.0L / 1.1L));
     track.SetPivotScale(zoom);
+    AppIdle();
+}
+
+void TForm1::ResetView()
+{
+    track.Reset();
+    zoom = 1.0f;
+    track.SetPivotTranslation(nuk::Point3d(0, 0, 0));
+    track.SetPivotScale(zoom);
+    dragging = 0;
+    AppIdle();
+}
+
+// Home resets the view while the pointer is over it, whatever has the focus
+// (a field that takes Home for itself keeps it).
+void TForm1::keyPressEvent(QKeyEvent *e)
+{
+    if (e->key() == Qt::Key_Home && e->modifiers() == Qt::NoModifier && PanelOGL && PanelOGL->underMouse()) {
+        ResetView();
+        e->accept();
+        return;
+    }
+    QWidget::keyPressEvent(e);
 }
 
 void TForm1::wheelEvent(QWheelEvent *e)
@@ -589,5 +629,5 @@ void TForm1::ViewFailed(const QString &message)
 {
     // The panel's own caption shows where the scene cannot be drawn.
     if (PanelOGL) PanelOGL->hide();
-    showMessage(message);
+    showMessage(QMessageBox::Warning, message);
 }

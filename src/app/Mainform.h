@@ -7,8 +7,9 @@
 #include <functional>
 #include <vector>
 
-#include <QList>
 #include <QIcon>
+#include <QList>
+#include <QMessageBox>
 #include <QString>
 #include <QWidget>
 
@@ -26,6 +27,7 @@ class QPlainTextEdit;
 class QPushButton;
 class QToolBar;
 class QToolButton;
+class QKeyEvent;
 class QWheelEvent;
 class GLView;
 class SpinEdit;
@@ -42,6 +44,7 @@ public:
     QFrame *ToolButton1;
     QToolButton *TB_loadmodel;
     QFrame *ToolButton2;
+    QToolButton *TB_resetview; // "Reset view"
     QFrame *Panel1;
     QFrame *Panel3;
     QLabel *Label1;
@@ -86,12 +89,16 @@ public:
     ModelArrays model_arrays; // the mesh as the view draws it, rebuilt per load
 
     // Replaceable for tests: the model file chosen in Open_ply (empty when
-    // cancelled), and how a message reaches the operator.
+    // cancelled), and how a message box reaches the operator.
     std::function<QString()> chooseModelFile;
-    std::function<void(const QString &)> showMessage;
+    std::function<void(QMessageBox::Icon, const QString &)> showMessage;
     // An import running longer than this shows a progress dialog.
     int progressDelayMs = 500;
     bool lastLoadShowedProgress = false;
+    // How long the notice of a failed load stays over the view.
+    int noticeDurationMs = 6000;
+    // The folder of the last model chosen; the open dialog starts there.
+    QString lastModelFolder;
 
     // Handlers.
     void Button1Click();
@@ -109,13 +116,21 @@ public:
     void FormMouseWheelUp();
     // Turns wheel motion into whole steps down and up.
     void FormMouseWheel(QWheelEvent *e);
+    // "Reset view": the trackball and the zoom back to their start, any
+    // spin stopped.
+    void ResetView();
 
     // The view could not get a working context; says so once.
     void ViewFailed(const QString &message);
 
     // Loads a model file into the mesh as the toolbar command does, without
-    // the dialog. Returns LoadPly's result.
+    // the dialog. Returns the import's result (0 loaded, -1 failed); a
+    // failure leaves the previous model and shows a notice over the view.
     int LoadModel(const QString &fileName);
+
+    // Adds a button to the toolbar, after the ones already there.
+    QToolButton *AddToolButton(const char *name, const QString &text, const QString &toolTip,
+                               const QIcon &icon = QIcon());
 
     static const char *const kCaption;
 
@@ -123,13 +138,17 @@ protected:
     void resizeEvent(QResizeEvent *e) override;
     void showEvent(QShowEvent *e) override;
     void wheelEvent(QWheelEvent *e) override;
+    void keyPressEvent(QKeyEvent *e) override;
 
 private:
     void buildControls();
+    void connectView();
     void layoutPanels();
     QString runOpenPly();
+    void frameDrawn();
 
     int wheelRemainder_ = 0;
+    int toolBarEnd_ = 0; // x where the next toolbar button goes
     bool outerSizeApplied_ = false;
     bool loading_ = false;
 };

@@ -1,27 +1,54 @@
 #include "app/SpinEdit.h"
 
-#include <QLineEdit>
+#include <QCoreApplication>
+#include <QWheelEvent>
 
-SpinEdit::SpinEdit(QWidget *parent, int minimum, int maximum, int value) : QSpinBox(parent)
+SpinEdit::SpinEdit(QWidget *parent, const planner::ParameterSpec &spec) : QSpinBox(parent), spec_(spec)
 {
-    setRange(minimum, maximum);
-    setValue(value);
-    // Out-of-range text snaps to the nearest limit rather than back to the
-    // previous value.
+    setRange(spec.minimum, spec.maximum);
+    setValue(spec.defaultValue);
     setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
+    // Not WheelFocus: a wheel turn over an unfocused field is the view's.
+    setFocusPolicy(Qt::StrongFocus);
+    setToolTip(QStringLiteral("%1: %2").arg(QString::fromUtf8(spec.meaning), QString::fromStdString(RangeText(spec))));
 }
 
-int SpinEdit::Value() const
+int SpinEdit::Value() const { return planner::ClampedValue(spec_, cleanText().toStdString()); }
+
+int SpinEdit::Commit()
 {
-    bool ok = false;
-    const int v = cleanText().trimmed().toInt(&ok, 10);
-    if (!ok) return minimum();
-    return qBound(minimum(), v, maximum());
+    interpretText();
+    return value();
 }
+
+// Every keystroke is taken: a value beyond a limit is legitimate while it is
+// being typed ("4" on the way to "40"), and refusing keys would silently
+// turn "4000" into "400".
+QValidator::State SpinEdit::validate(QString &input, int &) const
+{
+    const std::optional<long long> v = planner::ParseWhole(input.trimmed().toStdString());
+    if (v && *v >= minimum() && *v <= maximum()) return QValidator::Acceptable;
+    return QValidator::Intermediate;
+}
+
+int SpinEdit::valueFromText(const QString &text) const { return planner::ClampedValue(spec_, text.toStdString()); }
 
 void SpinEdit::fixup(QString &input) const
 {
-    bool ok = false;
-    const int v = input.trimmed().toInt(&ok, 10);
-    input = QString::number(ok ? qBound(minimum(), v, maximum()) : minimum());
+    input = QString::number(planner::ClampedValue(spec_, input.toStdString()));
+}
+
+void SpinEdit::wheelEvent(QWheelEvent *e)
+{
+    if (!hasFocus()) {
+        // The window's, to zoom the view: handed over directly, as the
+        // toolkit passes only some wheel events on to the parents.
+        const QPointF at = window()->mapFromGlobal(e->globalPosition());
+        QWheelEvent copy(at, e->globalPosition(), e->pixelDelta(), e->angleDelta(), e->buttons(), e->modifiers(),
+                         e->phase(), e->inverted(), e->source());
+        QCoreApplication::sendEvent(window(), &copy);
+        e->accept();
+        return;
+    }
+    QSpinBox::wheelEvent(e);
 }

@@ -1,21 +1,35 @@
 #pragma once
-// A spin edit that holds a whole number between its limits. Its value is its
-// text read as a whole number; text that is not a number reads as the
-// minimum. Leaving the field brings the text back within the limits.
+// A spin edit for one planner parameter: a whole number between the
+// parameter's limits. Any text may be typed; when the edit is finished
+// (Enter, Tab, focus loss) or a handler reads it, the text is read as a
+// whole number and clamped to the limits, and text that is not a whole
+// number reads as the minimum. The wheel changes it only while it has the
+// keyboard focus; otherwise the wheel goes on to the window (and zooms).
 
 #include <QSpinBox>
+
+#include "planner/Parameters.h"
 
 class SpinEdit : public QSpinBox
 {
     Q_OBJECT
 public:
-    SpinEdit(QWidget *parent, int minimum, int maximum, int value);
+    SpinEdit(QWidget *parent, const planner::ParameterSpec &spec);
 
-    // The value the handlers use: the text as a whole number, the minimum
-    // when it is not one, and never outside the limits (the generator
-    // divides by the steps, so a half-typed "0" must not reach it).
+    // The value the text stands for now, by the rule above.
     int Value() const;
+    // Finishes any typing in progress (the text shows the value) and
+    // returns the value: what a handler calls before using it.
+    int Commit();
+
+    const planner::ParameterSpec &Spec() const { return spec_; }
 
 protected:
+    QValidator::State validate(QString &input, int &pos) const override;
+    int valueFromText(const QString &text) const override;
     void fixup(QString &input) const override;
+    void wheelEvent(QWheelEvent *e) override;
+
+private:
+    const planner::ParameterSpec &spec_;
 };

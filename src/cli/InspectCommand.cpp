@@ -14,6 +14,7 @@
 #include "cli/Commands.h"
 #include "nuk/Mesh/AMesh.h"
 #include "nuk/Mesh/MeshPly.h"
+#include "nuk/Mesh/ModelLoad.h"
 
 namespace cli
 {
@@ -154,12 +155,10 @@ void printText(const AMesh &m, const InspectOptions &opt, int result, int mask)
 int runInspect(const InspectOptions &opt)
 {
     auto mesh = std::make_unique<AMesh>();
-    int mask = 0;
-    // The window's model loading, with the long form to see the mask.
-    const int result = nuk::LoadPly(*mesh, opt.file.c_str(), nullptr, 0, nullptr, 0, mask);
-    nuk::ComputeBoundingBox(*mesh);
-    nuk::ComputeFaceNormals(*mesh, false);
-    nuk::ComputeVertexNormals(*mesh, false);
+    // The window's model loading, sequence and all.
+    const nuk::ModelLoadResult load = nuk::LoadModel(*mesh, opt.file.c_str());
+    const int result = load.result;
+    const int mask = load.mask;
     if (opt.json)
         std::printf("%s\n", toJson(*mesh, opt, result, mask).dump().c_str());
     else

@@ -112,7 +112,7 @@ private slots:
             ++dialogs;
             return nextFile;
         };
-        form->showMessage = [this](const QString &m) { messages << m; };
+        form->showMessage = [this](QMessageBox::Icon, const QString &m) { messages << m; };
     }
     void cleanup() { form.reset(); }
 

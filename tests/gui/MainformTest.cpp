@@ -13,6 +13,7 @@
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
+#include <QWheelEvent>
 
 #include <memory>
 
@@ -30,6 +31,7 @@ class MainformTest : public QObject
 private:
     std::unique_ptr<TForm1> form;
     QStringList messages;
+    QList<QMessageBox::Icon> icons;
 
     void typeInto(SpinEdit *s, const QString &text)
     {
@@ -42,8 +44,12 @@ private slots:
     void init()
     {
         messages.clear();
+        icons.clear();
         form = std::make_unique<TForm1>();
-        form->showMessage = [this](const QString &m) { messages << m; };
+        form->showMessage = [this](QMessageBox::Icon icon, const QString &m) {
+            messages << m;
+            icons << icon;
+        };
     }
     void cleanup() { form.reset(); }
 
@@ -142,8 +148,8 @@ private slots:
         QCOMPARE(form->Memo1->geometry(), QRect(0, h - 29 - 67, w - 265, 67));
 
         // Alignment follows a resize: the toolbar stays 29 high, Panel1 265 wide.
-        form->resize(700, 500);
-        QTRY_COMPARE(form->PanelOGL->geometry(), QRect(0, 0, 700 - 265, 500 - 29 - 67));
+        form->resize(700, 600);
+        QTRY_COMPARE(form->PanelOGL->geometry(), QRect(0, 0, 700 - 265, 600 - 29 - 67));
         QCOMPARE(form->ToolBar1->height(), 29);
         QCOMPARE(form->Panel1->width(), 265);
     }
@@ -223,6 +229,121 @@ private slots:
         form->Button1->setFocus();
         QTRY_COMPARE(form->CSE_size->text(), QStringLiteral("10"));
         QCOMPARE(form->CSE_size->value(), 10);
+    }
+
+    // Typing is never cut short: every keystroke is taken, and the text is
+    // read as a whole number clamped to the field's limits when the edit is
+    // finished, or when "Generate -->" reads it. The file shows the value.
+    void typedValuesReachTheFile_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("finish"); // enter, tab, click (mouse), button (focus stays)
+        QTest::addColumn<int>("expected");
+        QTest::addColumn<QString>("line"); // a line of the file that shows the value
+
+        // Row 0 is the top pole: its height is object height + view distance.
+        QTest::newRow("view 4000 enter") << "CSE_viewd"
+                                         << "4000"
+                                         << "enter" << 3500 << "height       4500\n";
+        QTest::newRow("view 999999999999") << "CSE_viewd"
+                                           << "999999999999"
+                                           << "button" << 3500 << "height       4500\n";
+        QTest::newRow("view 0 tab") << "CSE_viewd"
+                                    << "0"
+                                    << "tab" << 10 << "height       1010\n";
+        QTest::newRow("view -5") << "CSE_viewd"
+                                 << "-5"
+                                 << "click" << 10 << "height       1010\n";
+        QTest::newRow("view text") << "CSE_viewd"
+                                   << "abc"
+                                   << "enter" << 10 << "height       1010\n";
+        QTest::newRow("view 2222 button") << "CSE_viewd"
+                                          << "2222"
+                                          << "button" << 2222 << "height       3222\n";
+        QTest::newRow("h-angle 200 tab") << "CSE_hangle"
+                                         << "200"
+                                         << "tab" << 90 << "horizontal angle     90.00\n";
+        QTest::newRow("h-angle 7 click") << "CSE_hangle"
+                                         << "7"
+                                         << "click" << 7 << "horizontal angle      7.00\n";
+        QTest::newRow("v-angle 3.7") << "CSE_vangle"
+                                     << "3.7"
+                                     << "button" << 1 << "vertical angle        1.00\n";
+        QTest::newRow("v-angle 45 enter") << "CSE_vangle"
+                                          << "45"
+                                          << "enter" << 45 << "vertical angle       45.00\n";
+    }
+    void typedValuesReachTheFile()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, typed);
+        QFETCH(QString, finish);
+        QFETCH(int, expected);
+        QFETCH(QString, line);
+        ScratchDir dir;
+        form->show();
+        form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        auto *s = form->findChild<SpinEdit *>(field);
+        QVERIFY(s);
+        typeInto(s, typed);
+        QCOMPARE(s->text(), typed); // nothing dropped while typing
+        if (finish == QLatin1String("enter"))
+            QTest::keyClick(s, Qt::Key_Return);
+        else if (finish == QLatin1String("tab"))
+            QTest::keyClick(s, Qt::Key_Tab);
+        if (finish == QLatin1String("enter") || finish == QLatin1String("tab"))
+            QTRY_COMPARE(s->text(), QString::number(expected));
+
+        if (finish == QLatin1String("click"))
+            QTest::mouseClick(form->Button2, Qt::LeftButton);
+        else
+            form->Button2->click(); // the field keeps the focus
+        QCOMPARE(s->text(), QString::number(expected));
+        QCOMPARE(s->value(), expected);
+        const QString text = guitest::ReadText(dir.file("acquisition.txt"));
+        QVERIFY2(text.contains(line), qPrintable(text.left(600)));
+    }
+
+    // The wheel over a field changes it only while it has the focus;
+    // otherwise it zooms the view.
+    void wheelOverFieldsZoomsUnlessFocused()
+    {
+        QVERIFY(guitest::ShowAndWait(*form));
+        form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        form->Button1->setFocus();
+        auto turn = [](QWidget *w) {
+            const QPointF at(w->width() / 2.0, w->height() / 2.0);
+            QWheelEvent e(at, w->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+            QApplication::sendEvent(w, &e);
+        };
+        turn(form->CSE_viewd);
+        QCOMPARE(form->CSE_viewd->value(), 1500);
+        QCOMPARE(form->zoom, float(1.0L / 1.1L));
+        form->CSE_viewd->setFocus();
+        QTRY_VERIFY(form->CSE_viewd->hasFocus());
+        turn(form->CSE_viewd);
+        QCOMPARE(form->CSE_viewd->value(), 1501);
+        QCOMPARE(form->zoom, float(1.0L / 1.1L));
+    }
+
+    // Shrunk as far as it goes, the window still shows the whole left
+    // panel and a strip of view.
+    void minimumSizeKeepsThePanelWhole()
+    {
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        form->resize(100, 100);
+        QTRY_COMPARE(form->size(), form->minimumSize());
+        for (QWidget *w : {static_cast<QWidget *>(form->Button2), static_cast<QWidget *>(form->Button3),
+                           static_cast<QWidget *>(form->CB_epiano)}) {
+            const QRect r(w->mapTo(form.get(), QPoint(0, 0)), w->size());
+            QVERIFY2(form->rect().contains(r), qPrintable(w->objectName()));
+        }
+        QVERIFY(form->PanelOGL->width() >= 100);
     }
 
     // "Apply ->" stores the three values and touches nothing else.
@@ -321,6 +442,7 @@ private slots:
         QVERIFY2(messages.first().contains(QDir::toNativeSeparators(QDir::cleanPath(path))),
                  qPrintable(messages.first()));
         QVERIFY2(messages.first().contains(QStringLiteral("Is a directory")), qPrintable(messages.first()));
+        QCOMPARE(icons, QList<QMessageBox::Icon>{QMessageBox::Warning});
         QCOMPARE(form->positions.size(), std::size_t(145));
         QCOMPARE(form->Memo1->toPlainText(), QStringLiteral("Program Started"));
     }

@@ -277,6 +277,20 @@ void Hand::EnableSpin(bool on)
     }
 }
 
+void Hand::Reset()
+{
+    current_mode = nullptr;
+    model = Affine();
+    pivot = Affine();
+    start_x = start_y = -1;
+    view_frame = model_at_start = pivot_at_start = spin_base = last_sample = Affine();
+    mode_changed = 0;
+    dragging = false;
+    spinning = false;
+    time0 = time1 = 0;
+    spin_rotation = Point4d(1, 0, 0, 0);
+}
+
 const Matrix44d &Hand::ApplyWith(const Transform &frameView)
 {
     view = frameView;
@@ -465,6 +479,12 @@ TrackHand::TrackHand(Clock clock) : Hand(std::move(clock))
     mappings.push_back({10, WINDOW_SPACE, MODEL_KEEP_COMPOSITE, 8});
     for (std::uint8_t kind : {4, 5, 6, 1, 2, 3, 7, 8, 9})
         mappings.push_back({kind, HANDLE_SPACE, MODEL, 0x81});
+}
+
+void TrackHand::Reset()
+{
+    Hand::Reset();
+    button_state = 0;
 }
 
 void TrackHand::Select(const MyMode &row)

@@ -176,6 +176,10 @@ public:
 
     void EnableSpin(bool on);
 
+    // Back to the state of a new trackball (model and pivot identity, no
+    // gesture, no spin); the clock and the spin setting stay.
+    void Reset();
+
     // Per frame without GL: takes the view record (projection and camera
     // only), advances a running spin and returns the model in GL order.
     const Matrix44d &ApplyWith(const Transform &frameView);
@@ -228,6 +232,8 @@ public:
     void MouseDown(int x, int y, int code);
     void MouseMove(int x, int y, int code);
     void MouseUp(int x, int y, int code);
+    // Hand::Reset, and no buttons held.
+    void Reset();
 
     // Points current_mode at the object the row's kind names and configures it.
     void Select(const MyMode &row);

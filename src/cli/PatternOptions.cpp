@@ -1,0 +1,60 @@
+#include "cli/PatternOptions.h"
+
+#include <cstdio>
+
+#include <CLI/CLI.hpp>
+
+namespace cli
+{
+
+void PatternOptions::add(CLI::App *cmd)
+{
+    for (const planner::ParameterSpec &spec : planner::kParameters) {
+        Entry &e = entries_[static_cast<std::size_t>(spec.id)];
+        const std::string help = std::string(spec.meaning) + " (" + planner::RangeText(spec) + ")";
+        e.option = cmd->add_option(spec.option, e.text, help)->type_name("N");
+    }
+    excludeCentralOption_ =
+        cmd->add_flag("--exclude-central-point", excludeCentral_,
+                      "leave out the point straight in front of the object (vertical and horizontal angle 90)");
+    excludeBaseOption_ = cmd->add_flag("--exclude-base-plane", excludeBase_,
+                                       "leave out the points on the base plane (both poles and the ends of every row)");
+}
+
+bool PatternOptions::anyGiven() const
+{
+    for (const Entry &e : entries_)
+        if (e.option && e.option->count() > 0) return true;
+    return (excludeCentralOption_ && excludeCentralOption_->count() > 0) ||
+           (excludeBaseOption_ && excludeBaseOption_->count() > 0);
+}
+
+bool PatternOptions::resolve(const char *command, planner::PatternInput &in) const
+{
+    int values[planner::kParamCount];
+    for (const planner::ParameterSpec &spec : planner::kParameters) {
+        const Entry &e = entries_[static_cast<std::size_t>(spec.id)];
+        int &v = values[static_cast<std::size_t>(spec.id)];
+        v = spec.defaultValue;
+        if (!e.option || e.option->count() == 0) continue; // not given: keep the default
+        const std::optional<int> checked = planner::CheckedValue(spec, e.text);
+        if (!checked) {
+            std::fprintf(stderr, "quorvel-cli %s: %s must be a whole number from %d to %d, got '%s'\n", command,
+                         spec.option, spec.minimum, spec.maximum, e.text.c_str());
+            return false;
+        }
+        v = *checked;
+    }
+    using planner::Param;
+    in.objectSize = values[static_cast<std::size_t>(Param::ObjectSize)];
+    in.objectHeight = values[static_cast<std::size_t>(Param::ObjectHeight)];
+    in.cameraDistance = values[static_cast<std::size_t>(Param::CameraDistance)];
+    in.viewDistance = values[static_cast<std::size_t>(Param::ViewDistance)];
+    in.horizontalStep = values[static_cast<std::size_t>(Param::HorizontalStep)];
+    in.verticalStep = values[static_cast<std::size_t>(Param::VerticalStep)];
+    in.excludeCentralPoint = excludeCentral_;
+    in.excludeBasePlane = excludeBase_;
+    return true;
+}
+
+} // namespace cli

@@ -1,0 +1,48 @@
+#pragma once
+// The pattern's options, shared by every subcommand that computes a pattern:
+// one option per planner parameter (made from the parameter table), the two
+// exclusions, and the check that turns them into the generator's input.
+
+#include <array>
+#include <string>
+
+#include "planner/Parameters.h"
+#include "planner/Pattern.h"
+
+namespace CLI
+{
+class App;
+class Option;
+} // namespace CLI
+
+namespace cli
+{
+
+class PatternOptions
+{
+public:
+    // Adds --object-size ... --vertical-step, --exclude-central-point and
+    // --exclude-base-plane to cmd.
+    void add(CLI::App *cmd);
+
+    // True when any of the pattern's options was given on the command line.
+    bool anyGiven() const;
+
+    // Checks the given values against their limits. On a bad value prints
+    // "quorvel-cli COMMAND: --option must be a whole number from A to B,
+    // got 'TEXT'" to stderr and returns false.
+    bool resolve(const char *command, planner::PatternInput &in) const;
+
+private:
+    struct Entry {
+        std::string text;
+        CLI::Option *option = nullptr;
+    };
+    std::array<Entry, planner::kParamCount> entries_;
+    bool excludeCentral_ = false;
+    bool excludeBase_ = false;
+    CLI::Option *excludeCentralOption_ = nullptr;
+    CLI::Option *excludeBaseOption_ = nullptr;
+};
+
+} // namespace cli
