@@ -418,6 +418,7 @@ void TForm1::Button1Click()
     obj_height = CSE_hgh->Commit();
     cam_dist = CSE_camdist->Commit();
     AppIdle();
+    emit parametersApplied();
 }
 
 // "Generate -->": the steps, view distance and flags from the controls, the
@@ -435,7 +436,9 @@ void TForm1::Button2Click()
     in.cameraDistance = cam_dist;
 
     const planner::WriteResult r = planner::Generate(in, pattern, planner::kAcquisitionFile);
+    lastGenerated = in;
     AppIdle();
+    emit patternGenerated();
     if (!r.ok) {
         // The file is all the rig gets: the operator must know it is missing.
         // The positions are drawn all the same.

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include <QIcon>
@@ -84,6 +85,9 @@ public:
     std::int32_t cam_dist = 1000;
     float zoom_ref = 1500.0f;
     planner::PatternLists pattern; // positions and the four float lists
+    // The input of the last "Generate -->", for whatever works on the
+    // generated pattern (export, report); empty before the first.
+    std::optional<planner::PatternInput> lastGenerated;
     std::vector<nuk::Point3f> &positions = pattern.positions;
     AMesh mesh;
     ModelArrays model_arrays; // the mesh as the view draws it, rebuilt per load
@@ -133,6 +137,12 @@ public:
                                const QIcon &icon = QIcon());
 
     static const char *const kCaption;
+
+signals:
+    // After every "Generate -->" (the lists and lastGenerated are new) and
+    // every "Apply ->" (obj_size, obj_height, cam_dist are new).
+    void patternGenerated();
+    void parametersApplied();
 
 protected:
     void resizeEvent(QResizeEvent *e) override;
