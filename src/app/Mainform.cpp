@@ -208,7 +208,7 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent)
     zoom_ref = 6.0f * static_cast<float>(obj_size);
     positions.clear();
 
-    chooseModelFile = [this] { return runOpenPly(); };
+    chooseModelFile = [this] { return RunOpenDialog(); };
     showMessage = [this](QMessageBox::Icon icon, const QString &text) {
         QMessageBox box(icon, windowTitle(), text, QMessageBox::Ok, this);
         box.exec();
@@ -448,7 +448,7 @@ void TForm1::Button2Click()
     }
 }
 
-QString TForm1::runOpenPly()
+QString TForm1::RunOpenDialog()
 {
     // Where the last model came from, with no name filled in.
     if (!lastModelFolder.isEmpty()) Open_ply->setDirectory(lastModelFolder);

@@ -132,6 +132,10 @@ public:
     // failure leaves the previous model and shows a notice over the view.
     int LoadModel(const QString &fileName);
 
+    // Runs Open_ply as the toolbar button does; the chosen file, or an
+    // empty string when cancelled.
+    QString RunOpenDialog();
+
     // Adds a button to the toolbar, after the ones already there.
     QToolButton *AddToolButton(const char *name, const QString &text, const QString &toolTip,
                                const QIcon &icon = QIcon());
@@ -154,7 +158,6 @@ private:
     void buildControls();
     void connectView();
     void layoutPanels();
-    QString runOpenPly();
     void frameDrawn();
 
     int wheelRemainder_ = 0;

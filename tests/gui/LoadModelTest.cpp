@@ -4,12 +4,17 @@
 #include <memory>
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMatrix4x4>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSurfaceFormat>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <QVector3D>
 
@@ -17,6 +22,7 @@
 #include "app/GLView.h"
 #include "app/Mainform.h"
 #include "app/ModelMesh.h"
+#include "nuk/tools/plylib.h"
 
 using guitest::FromUnit;
 using guitest::Near;
@@ -88,6 +94,7 @@ private:
     QString nextFile;
     int dialogs = 0;
     QStringList messages;
+    QString seenFolder, seenName;
 
     void load(const QString &file)
     {
@@ -164,30 +171,39 @@ private slots:
     }
 
     // A file that cannot be read, or lacks what a model needs, leaves the
-    // previous model loaded and drawn, without a word.
+    // previous model loaded and drawn; a notice over the view names the
+    // file and the reason, without a dialog box or a line in the log.
     void badFileKeepsThePreviousModel_data()
     {
-        QTest::addColumn<QByteArray>("content"); // empty: no such file
-        QTest::newRow("missing file") << QByteArray();
+        QTest::addColumn<QByteArray>("content"); // empty: no such file; "/": a folder
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("missing file") << QByteArray() << "No such file or directory";
+        QTest::newRow("a folder") << QByteArray("/") << "Is a directory";
         QTest::newRow("no x") << QByteArray("ply\nformat ascii 1.0\nelement vertex 1\nproperty float y\n"
                                             "property float z\nelement face 0\n"
-                                            "property list uchar int vertex_indices\nend_header\n1 2\n");
+                                            "property list uchar int vertex_indices\nend_header\n1 2\n")
+                              << "No vertex field found";
         QTest::newRow("no face indices") << QByteArray("ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\n"
                                                        "property float y\nproperty float z\nelement face 1\n"
-                                                       "property int other\nend_header\n0 0 0\n1 0 0\n0 1 0\n7\n");
+                                                       "property int other\nend_header\n0 0 0\n1 0 0\n0 1 0\n7\n")
+                                         << "No face field found";
         QTest::newRow("data ends early") << QByteArray("ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\n"
                                                        "property float y\nproperty float z\nelement face 1\n"
                                                        "property list uchar int vertex_indices\nend_header\n"
-                                                       "0 0 0\n1 0 0\n0 1 0\n3 0 1\n");
+                                                       "0 0 0\n1 0 0\n0 1 0\n3 0 1\n")
+                                         << QString::fromLatin1(nuk::PlyFile::ErrorMessage(nuk::E_UNESPEOF));
         QTest::newRow("corner out of range") << QByteArray("ply\nformat ascii 1.0\nelement vertex 3\n"
                                                            "property float x\nproperty float y\nproperty float z\n"
                                                            "element face 1\nproperty list uchar int vertex_indices\n"
-                                                           "end_header\n0 0 0\n1 0 0\n0 1 0\n3 0 1 9\n");
-        QTest::newRow("not a ply file") << QByteArray("solid cube\nendsolid\n");
+                                                           "end_header\n0 0 0\n1 0 0\n0 1 0\n3 0 1 9\n")
+                                             << QString::fromLatin1(nuk::PlyFile::ErrorMessage(nuk::E_BADVERTINDEX));
+        QTest::newRow("not a ply file") << QByteArray("solid cube\nendsolid\n")
+                                        << QString::fromLatin1(nuk::PlyFile::ErrorMessage(nuk::E_NOTHEADER));
     }
     void badFileKeepsThePreviousModel()
     {
         QFETCH(QByteArray, content);
+        QFETCH(QString, reason);
         ScratchDir dir;
         QVERIFY(WriteFile(dir.file("good.ply"), PlyText(Square(20))));
         load(dir.file("good.ply"));
@@ -196,7 +212,11 @@ private slots:
         const nuk::Box3f box = form->mesh.box;
 
         const QString bad = dir.file("bad.ply");
-        if (!content.isEmpty()) QVERIFY(WriteFile(bad, content));
+        if (content == "/")
+            QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("bad.ply")));
+        else if (!content.isEmpty())
+            QVERIFY(WriteFile(bad, content));
+        QVERIFY(form->PanelOGL->Notice()->isHidden());
         load(bad);
         QVERIFY(form->mesh.error != 0);
         QCOMPARE(form->mesh.face_count, 2);
@@ -205,6 +225,65 @@ private slots:
         QVERIFY(form->model_arrays.vertices == arrays);
         QVERIFY(messages.isEmpty());
         QCOMPARE(form->Memo1->toPlainText(), QStringLiteral("Program Started"));
+        const QLabel *notice = form->PanelOGL->Notice();
+        QVERIFY(!notice->isHidden()); // the window itself is not shown here
+        QVERIFY2(notice->text().contains(QStringLiteral("bad.ply")), qPrintable(notice->text()));
+        QVERIFY2(notice->text().contains(reason), qPrintable(notice->text()));
+    }
+
+    // The notice sits in the view's top-left corner, is painted over the
+    // scene and goes by itself; a good load or a cancelled dialog shows none.
+    void loadNoticeComesAndGoes()
+    {
+        ScratchDir dir;
+        QVERIFY(guitest::ShowAndWait(*form));
+        form->noticeDurationMs = 400;
+        load(dir.file("none.ply"));
+        const QLabel *notice = form->PanelOGL->Notice();
+        QVERIFY(notice->isVisible());
+        QVERIFY(notice->geometry().top() < 20 && notice->geometry().left() < 20);
+        // The frame shown on screen carries it (the GL frame alone does not).
+        const QImage shown = form->PanelOGL->grab().toImage();
+        const QPoint inside = notice->geometry().center();
+        QVERIFY(guitest::Near(shown.pixelColor(inside * shown.devicePixelRatio()), QColor(255, 248, 220), 40));
+        QTRY_VERIFY_WITH_TIMEOUT(notice->isHidden(), 3000);
+
+        QVERIFY(WriteFile(dir.file("sq.ply"), PlyText(Square(10))));
+        load(dir.file("sq.ply"));
+        QVERIFY(notice->isHidden());
+        load(QString());
+        QVERIFY(notice->isHidden());
+        QVERIFY(messages.isEmpty());
+    }
+
+    // The open dialog starts in the folder of the last model chosen, with
+    // no file name filled in.
+    void openDialogStartsInTheLastFolder()
+    {
+        ScratchDir dir;
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("models")));
+        const QString model = dir.file("models/sq.ply");
+        QVERIFY(WriteFile(model, PlyText(Square(10))));
+        load(model);
+        QCOMPARE(form->mesh.face_count, 2);
+
+        form->chooseModelFile = [this] {
+            QFileDialog *d = form->Open_ply;
+            QTimer::singleShot(0, d, [this, d] {
+                seenFolder = d->directory().absolutePath();
+                const auto *name = d->findChild<QLineEdit *>();
+                seenName = name ? name->text() : QStringLiteral("?");
+                d->reject();
+            });
+            // The real dialog, as the toolbar button runs it.
+            return form->RunOpenDialog();
+        };
+        Q_UNUSED(dialogs);
+        form->Open_ply->setOption(QFileDialog::DontUseNativeDialog, true);
+        QTest::mouseClick(form->TB_loadmodel, Qt::LeftButton);
+        QCOMPARE(seenFolder, QDir(dir.file("models")).absolutePath());
+        QCOMPARE(seenName, QString());
+        QCOMPARE(form->mesh.face_count, 2); // cancelled
     }
 
     void secondModelReplacesTheFirst()
