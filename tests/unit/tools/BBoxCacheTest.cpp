@@ -7,7 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "nuk/tools/plylib.h"
+#include "nuk/tools/bboxcache.h"
 #include "unit/tools/PlyTestFiles.h"
 
 using namespace nuk;
@@ -64,7 +64,7 @@ TEST(BBoxCache, EntryLayoutAndRoundTrip)
     ASSERT_TRUE(ReadBBoxCache(ply.c_str(), &b, nullptr));
     EXPECT_EQ(std::memcmp(&b, &kBox, sizeof b), 0);
 
-    xstring path;
+    std::string path;
     ASSERT_TRUE(CachePath(ply.c_str(), ".x", path));
     EXPECT_EQ(path, dir.path + "/nuk_cache/statue.ply.x");
 }
@@ -136,7 +136,7 @@ TEST(BBoxCache, PathsAreSplitAtTheLastSlash)
     ASSERT_EQ(::chdir(dir.path.c_str()), 0);
     Write("plain.ply", "ply\n");
     const bool wrote = WriteBBoxCache("plain.ply", &kBox);
-    xstring path;
+    std::string path;
     const bool composed = CachePath("plain.ply", ".bbox_cache", path);
     ASSERT_EQ(::chdir(old), 0);
     EXPECT_TRUE(wrote);
@@ -157,7 +157,7 @@ TEST(BBoxCache, FailuresWhenTheCacheCannotBeMade)
     TempDir dir;
     Box b{};
     // The directory of the PLY file does not exist: no intermediate directories.
-    xstring path;
+    std::string path;
     EXPECT_FALSE(CachePath(dir.File("no/such/m.ply").c_str(), ".bbox_cache", path));
     EXPECT_FALSE(WriteBBoxCache(dir.File("no/such/m.ply").c_str(), &kBox));
     EXPECT_FALSE(ReadBBoxCache(dir.File("no/such/m.ply").c_str(), &b, nullptr));
