@@ -543,15 +543,16 @@ void TForm1::frameDrawn()
 
 void TForm1::PanelOGLMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int x, int y)
 {
-    mouse_buttons = 0;
+    namespace HandButton = nuk::HandButton;
+    mouse_buttons = HandButton::kNone; // the right button drags nothing
     if (button == Qt::LeftButton)
-        mouse_buttons = 1;
+        mouse_buttons = HandButton::kLeft;
     else if (button == Qt::MiddleButton)
-        mouse_buttons = 2;
+        mouse_buttons = HandButton::kMiddle;
     if (modifiers & Qt::ControlModifier)
-        mouse_buttons += 0x20;
+        mouse_buttons += HandButton::kCtrl;
     else if (modifiers & Qt::ShiftModifier)
-        mouse_buttons += 0x10;
+        mouse_buttons += HandButton::kShift;
     dragging = 1;
     track.MouseDown(x, y, mouse_buttons);
     AppIdle();

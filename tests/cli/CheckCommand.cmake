@@ -4,10 +4,53 @@
 #   -DEXPECT_RC=<n>         expected exit status
 #   -DEXPECT_STDOUT=<regex> optional
 #   -DEXPECT_STDERR=<regex> optional
+#   -DGOLDEN=<path>         optional: stdout is one JSON value equal to this file's
+#   -DDATA_ROOT=<dir>       ... after "<dir>/" is taken off the front of its "file" member
 #   -DEXPECT_FILE=<name>    optional: file the command must write in WORKDIR ...
 #   -DMATCH=<path>          ... byte for byte equal to this one
 #   -DEXPECT_NO_FILE=<name> optional: file that must not exist afterwards
 #   -DREFERENCE=<;-list>    optional: command that writes MATCH first
+
+# Compares the JSON containers got and want member by member and fails at the
+# first difference, naming where it is. Scalars are compared by the text that
+# CMake reads back, so 0 and 0.0 (integer and float) differ, and so do 0.0
+# and -0.0; the order of an object's members does not matter.
+function(compare_json got want kind where)
+  string(JSON n LENGTH "${want}")
+  string(JSON m LENGTH "${got}")
+  if(NOT n EQUAL m)
+    message(FATAL_ERROR "${where}: ${m} entries, expected ${n}")
+  endif()
+  if(n EQUAL 0)
+    return()
+  endif()
+  math(EXPR last "${n} - 1")
+  foreach(i RANGE ${last})
+    if(kind STREQUAL "OBJECT")
+      string(JSON key MEMBER "${want}" ${i})
+      set(at "${where}.${key}")
+    else()
+      set(key ${i})
+      set(at "${where}[${i}]")
+    endif()
+    string(JSON wt TYPE "${want}" ${key})
+    string(JSON gt ERROR_VARIABLE missing TYPE "${got}" ${key})
+    if(missing)
+      message(FATAL_ERROR "${at} is missing")
+    endif()
+    if(NOT gt STREQUAL wt)
+      message(FATAL_ERROR "${at} is ${gt}, expected ${wt}")
+    endif()
+    string(JSON wv GET "${want}" ${key})
+    string(JSON gv GET "${got}" ${key})
+    if(wt STREQUAL "OBJECT" OR wt STREQUAL "ARRAY")
+      compare_json("${gv}" "${wv}" ${wt} "${at}")
+    elseif(NOT gv STREQUAL wv)
+      message(FATAL_ERROR "${at} is ${gv}, expected ${wv}")
+    endif()
+  endforeach()
+endfunction()
+
 file(REMOVE_RECURSE "${WORKDIR}")
 file(MAKE_DIRECTORY "${WORKDIR}")
 if(REFERENCE)
@@ -24,6 +67,25 @@ if(NOT "${rc}" STREQUAL "${EXPECT_RC}")
 endif()
 if(DEFINED EXPECT_STDOUT AND NOT out MATCHES "${EXPECT_STDOUT}")
   message(FATAL_ERROR "stdout does not match '${EXPECT_STDOUT}':\n${out}")
+endif()
+if(DEFINED GOLDEN)
+  file(READ "${GOLDEN}" want)
+  string(JSON want_kind TYPE "{\"x\":${want}}" x)
+  string(JSON got_kind ERROR_VARIABLE not_json TYPE "{\"x\":${out}}" x)
+  if(not_json OR NOT got_kind STREQUAL want_kind)
+    message(FATAL_ERROR "stdout is not a JSON ${want_kind}:\n${out}")
+  endif()
+  string(JSON file_path ERROR_VARIABLE no_file GET "${out}" file)
+  if(NOT no_file AND DEFINED DATA_ROOT)
+    # Fixture paths differ from machine to machine; goldens name them from the data folder.
+    string(FIND "${file_path}" "${DATA_ROOT}/" at)
+    if(at EQUAL 0)
+      string(LENGTH "${DATA_ROOT}/" skip)
+      string(SUBSTRING "${file_path}" ${skip} -1 file_path)
+      string(JSON out SET "${out}" file "\"${file_path}\"")
+    endif()
+  endif()
+  compare_json("${out}" "${want}" ${want_kind} "stdout")
 endif()
 if(DEFINED EXPECT_STDERR AND NOT err MATCHES "${EXPECT_STDERR}")
   message(FATAL_ERROR "stderr does not match '${EXPECT_STDERR}':\n${err}")

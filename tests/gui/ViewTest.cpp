@@ -284,14 +284,16 @@ private slots:
         QTest::addColumn<int>("button");
         QTest::addColumn<int>("mods");
         QTest::addColumn<int>("code");
-        QTest::newRow("left") << int(Qt::LeftButton) << int(Qt::NoModifier) << 1;
-        QTest::newRow("middle") << int(Qt::MiddleButton) << int(Qt::NoModifier) << 2;
-        QTest::newRow("right") << int(Qt::RightButton) << int(Qt::NoModifier) << 0;
-        QTest::newRow("left+ctrl") << int(Qt::LeftButton) << int(Qt::ControlModifier) << 0x21;
-        QTest::newRow("left+shift") << int(Qt::LeftButton) << int(Qt::ShiftModifier) << 0x11;
-        QTest::newRow("left+ctrl+shift") << int(Qt::LeftButton) << int(Qt::ControlModifier | Qt::ShiftModifier) << 0x21;
-        QTest::newRow("middle+alt") << int(Qt::MiddleButton) << int(Qt::AltModifier) << 2;
-        QTest::newRow("right+shift") << int(Qt::RightButton) << int(Qt::ShiftModifier) << 0x10;
+        using namespace nuk::HandButton;
+        QTest::newRow("left") << int(Qt::LeftButton) << int(Qt::NoModifier) << kLeft;
+        QTest::newRow("middle") << int(Qt::MiddleButton) << int(Qt::NoModifier) << kMiddle;
+        QTest::newRow("right") << int(Qt::RightButton) << int(Qt::NoModifier) << kNone;
+        QTest::newRow("left+ctrl") << int(Qt::LeftButton) << int(Qt::ControlModifier) << (kLeft | kCtrl);
+        QTest::newRow("left+shift") << int(Qt::LeftButton) << int(Qt::ShiftModifier) << (kLeft | kShift);
+        QTest::newRow("left+ctrl+shift") << int(Qt::LeftButton) << int(Qt::ControlModifier | Qt::ShiftModifier)
+                                         << (kLeft | kCtrl);
+        QTest::newRow("middle+alt") << int(Qt::MiddleButton) << int(Qt::AltModifier) << kMiddle;
+        QTest::newRow("right+shift") << int(Qt::RightButton) << int(Qt::ShiftModifier) << (kNone | kShift);
     }
     void mouseCodes()
     {

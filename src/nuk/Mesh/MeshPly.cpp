@@ -94,20 +94,31 @@ constexpr int kExtraRoom = 256;
 
 template <class S> constexpr int ScalarCode() { return std::is_same<S, double>::value ? T_DOUBLE : T_FLOAT; }
 
-PropDescriptor Scalar(const char *elem, const char *prop, int filetype, int memtype, size_t offset)
+constexpr PropDescriptor Scalar(const char *elem, const char *prop, int filetype, int memtype, size_t offset)
 {
     return PropDescriptor{elem, prop, filetype, memtype, int(offset), 0, 0, 0, 0, 0, 0};
 }
 
-PropDescriptor List(const char *elem, const char *prop, int filetype, int memtype, size_t offset, int alloc,
-                    int countfile, int countmem, size_t countoffset)
+constexpr PropDescriptor List(const char *elem, const char *prop, int filetype, int memtype, size_t offset, int alloc,
+                              int countfile, int countmem, size_t countoffset)
 {
     return PropDescriptor{elem,      prop,     filetype,         memtype, int(offset), 1, alloc,
                           countfile, countmem, int(countoffset), 0};
 }
 
+// Whether row d reads property `name`; lets the row enums below be checked
+// against their tables at compile time.
+constexpr bool Reads(const PropDescriptor &d, const char *name)
+{
+    const char *p = d.propname;
+    while (*p && *p == *name)
+        ++p, ++name;
+    return *p == *name;
+}
+
+// Registered by one loop over the whole table, so its rows need no names.
 #define CAM(name) Scalar("camera", #name, T_FLOAT, T_FLOAT, offsetof(PlyCameraRecord, name))
-const PropDescriptor kCameraDesc[23] = {
+constexpr PropDescriptor kCameraDesc[] = {
     CAM(view_px),
     CAM(view_py),
     CAM(view_pz),
@@ -133,9 +144,23 @@ const PropDescriptor kCameraDesc[23] = {
     CAM(k4)};
 #undef CAM
 
+// Rows of the vertex table, in its order.
+enum VertexRow {
+    kVertexX,
+    kVertexY,
+    kVertexZ,
+    kVertexFlags,
+    kVertexQuality,
+    kVertexRed,
+    kVertexGreen,
+    kVertexBlue,
+    kVertexConfidence, // another name for the quality
+    kVertexRows
+};
+
 template <class S> struct VertexTable {
     using R = PlyVertexRecord<S>;
-    const PropDescriptor d[9] = {
+    static constexpr PropDescriptor d[kVertexRows] = {
         Scalar("vertex", "x", T_FLOAT, ScalarCode<S>(), offsetof(R, x)),
         Scalar("vertex", "y", T_FLOAT, ScalarCode<S>(), offsetof(R, y)),
         Scalar("vertex", "z", T_FLOAT, ScalarCode<S>(), offsetof(R, z)),
@@ -146,10 +171,30 @@ template <class S> struct VertexTable {
         Scalar("vertex", "blue", T_UCHAR, T_UCHAR, offsetof(R, blue)),
         Scalar("vertex", "confidence", T_FLOAT, T_FLOAT, offsetof(R, quality)),
     };
+    static_assert(Reads(d[kVertexX], "x") && Reads(d[kVertexY], "y") && Reads(d[kVertexZ], "z") &&
+                      Reads(d[kVertexFlags], "flags") && Reads(d[kVertexQuality], "quality") &&
+                      Reads(d[kVertexRed], "red") && Reads(d[kVertexGreen], "green") && Reads(d[kVertexBlue], "blue") &&
+                      Reads(d[kVertexConfidence], "confidence"),
+                  "vertex rows in enum order");
+};
+
+// Rows of the face table, in its order.
+enum FaceRow {
+    kFaceIndices,
+    kFaceFlags,
+    kFaceQuality,
+    kFaceTexCoord,
+    kFaceColorList,
+    kFaceTexNumber,
+    kFaceRed,
+    kFaceGreen,
+    kFaceBlue,
+    kFaceIndexAlt, // "vertex_index", tried when "vertex_indices" is missing
+    kFaceRows
 };
 
 using F = PlyFaceRecord;
-const PropDescriptor kFaceDesc[10] = {
+constexpr PropDescriptor kFaceDesc[kFaceRows] = {
     List("face", "vertex_indices", T_INT, T_INT, offsetof(F, indices), 0, T_UCHAR, T_UCHAR, offsetof(F, count)),
     Scalar("face", "flags", T_INT, T_INT, offsetof(F, flags)),
     Scalar("face", "quality", T_FLOAT, T_FLOAT, offsetof(F, quality)),
@@ -161,9 +206,16 @@ const PropDescriptor kFaceDesc[10] = {
     Scalar("face", "blue", T_UCHAR, T_UCHAR, offsetof(F, blue)),
     List("face", "vertex_index", T_INT, T_INT, offsetof(F, indices), 0, T_UCHAR, T_CHAR, offsetof(F, count)),
 };
+static_assert(Reads(kFaceDesc[kFaceIndices], "vertex_indices") && Reads(kFaceDesc[kFaceFlags], "flags") &&
+                  Reads(kFaceDesc[kFaceQuality], "quality") && Reads(kFaceDesc[kFaceTexCoord], "texcoord") &&
+                  Reads(kFaceDesc[kFaceColorList], "color") && Reads(kFaceDesc[kFaceTexNumber], "texnumber") &&
+                  Reads(kFaceDesc[kFaceRed], "red") && Reads(kFaceDesc[kFaceGreen], "green") &&
+                  Reads(kFaceDesc[kFaceBlue], "blue") && Reads(kFaceDesc[kFaceIndexAlt], "vertex_index"),
+              "face rows in enum order");
 
-const PropDescriptor kStripDesc = List("tristrips", "vertex_indices", T_INT, T_INT, offsetof(PlyStripRecord, indices),
-                                       1, T_INT, T_INT, offsetof(PlyStripRecord, count));
+constexpr PropDescriptor kStripDesc =
+    List("tristrips", "vertex_indices", T_INT, T_INT, offsetof(PlyStripRecord, indices), 1, T_INT, T_INT,
+         offsetof(PlyStripRecord, count));
 
 // An extra property: where the reader puts it in the scratch record, and
 // where it lands in the caller's element.
@@ -250,44 +302,45 @@ private:
             }
         if (camera) mask |= PLYMASK_CAMERA;
 
-        static const VertexTable<ScalarType> vt;
-        if (pf_.AddToRead(vt.d[0]) == -1 || pf_.AddToRead(vt.d[1]) == -1 || pf_.AddToRead(vt.d[2]) == -1)
+        const PropDescriptor *const vd = VertexTable<ScalarType>::d;
+        if (pf_.AddToRead(vd[kVertexX]) == -1 || pf_.AddToRead(vd[kVertexY]) == -1 || pf_.AddToRead(vd[kVertexZ]) == -1)
             return E_NOVERTEXFIELD;
 
-        if (pf_.AddToRead(kFaceDesc[0]) == 0)
+        if (pf_.AddToRead(kFaceDesc[kFaceIndices]) == 0)
             index_ = kFace;
-        else if (pf_.AddToRead(kFaceDesc[9]) == 0)
+        else if (pf_.AddToRead(kFaceDesc[kFaceIndexAlt]) == 0)
             index_ = kFaceAlt;
         else if (pf_.AddToRead(kStripDesc) == 0)
             index_ = kStrips;
         else
             return E_NOFACEFIELD;
 
-        if (pf_.AddToRead(vt.d[3]) == 0) mask |= PLYMASK_VERTFLAGS;
+        if (pf_.AddToRead(vd[kVertexFlags]) == 0) mask |= PLYMASK_VERTFLAGS;
         if constexpr (VertexType::HasQuality())
-            if (pf_.AddToRead(vt.d[4]) == 0 || pf_.AddToRead(vt.d[8]) == 0) mask |= PLYMASK_VERTQUALITY;
+            if (pf_.AddToRead(vd[kVertexQuality]) == 0 || pf_.AddToRead(vd[kVertexConfidence]) == 0)
+                mask |= PLYMASK_VERTQUALITY;
         if constexpr (VertexType::HasColor())
-            if (pf_.AddToRead(vt.d[5]) == 0) {
-                pf_.AddToRead(vt.d[6]);
-                pf_.AddToRead(vt.d[7]);
+            if (pf_.AddToRead(vd[kVertexRed]) == 0) {
+                pf_.AddToRead(vd[kVertexGreen]);
+                pf_.AddToRead(vd[kVertexBlue]);
                 mask |= PLYMASK_VERTCOLOR;
             }
-        if (pf_.AddToRead(kFaceDesc[1]) == 0) mask |= PLYMASK_FACEFLAGS;
+        if (pf_.AddToRead(kFaceDesc[kFaceFlags]) == 0) mask |= PLYMASK_FACEFLAGS;
         if constexpr (FaceType::HasFaceQuality())
-            if (pf_.AddToRead(kFaceDesc[2]) == 0) mask |= PLYMASK_FACEQUALITY;
+            if (pf_.AddToRead(kFaceDesc[kFaceQuality]) == 0) mask |= PLYMASK_FACEQUALITY;
         if constexpr (FaceType::HasFaceColor())
-            if (pf_.AddToRead(kFaceDesc[6]) == 0) {
-                pf_.AddToRead(kFaceDesc[7]);
-                pf_.AddToRead(kFaceDesc[8]);
+            if (pf_.AddToRead(kFaceDesc[kFaceRed]) == 0) {
+                pf_.AddToRead(kFaceDesc[kFaceGreen]);
+                pf_.AddToRead(kFaceDesc[kFaceBlue]);
                 mask |= PLYMASK_FACECOLOR;
             }
         if constexpr (FaceType::HasWedgeTexCoord())
-            if (pf_.AddToRead(kFaceDesc[3]) == 0) {
+            if (pf_.AddToRead(kFaceDesc[kFaceTexCoord]) == 0) {
                 mask |= PLYMASK_WEDGTEXCOORD;
-                if (pf_.AddToRead(kFaceDesc[5]) == 0) mask |= PLYMASK_WEDGTEXNUMBER;
+                if (pf_.AddToRead(kFaceDesc[kFaceTexNumber]) == 0) mask |= PLYMASK_WEDGTEXNUMBER;
             }
         if constexpr (FaceType::HasWedgeColor() || FaceType::HasFaceColor() || VertexType::HasColor())
-            if (pf_.AddToRead(kFaceDesc[4]) == 0) mask |= PLYMASK_COLORLIST;
+            if (pf_.AddToRead(kFaceDesc[kFaceColorList]) == 0) mask |= PLYMASK_COLORLIST;
 
         if (int e = RegisterExtras("vertex", vextras, nvextras, offsetof(PlyVertexRecord<ScalarType>, extra),
                                    sizeof(VertexType), vextras_))

@@ -1,6 +1,7 @@
 // The trackball's only contact with OpenGL: reading the view and
 // multiplying the model. Both need a current context.
-#include "nuk/tools/Hand.h"
+#include "nuk/tools/HandCore.h"
+#include "nuk/tools/HandView.h"
 
 #include <GL/gl.h>
 

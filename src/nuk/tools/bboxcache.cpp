@@ -9,7 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "nuk/tools/plylib.h"
+#include "nuk/tools/bboxcache.h"
 
 namespace nuk
 {
@@ -58,7 +58,7 @@ bool ModTime(const char *name, struct timespec &t)
 
 } // namespace
 
-bool CachePath(const char *plyfilename, const char *suffix, xstring &out)
+bool CachePath(const char *plyfilename, const char *suffix, std::string &out)
 {
     out.clear();
     if (!plyfilename || !suffix) return false;
@@ -78,11 +78,11 @@ bool CachePath(const char *plyfilename, const char *suffix, xstring &out)
 
 bool WriteBBoxCache(const char *plyfilename, const void *box)
 {
-    xstring path;
+    std::string path;
     if (!box || !CachePath(plyfilename, ".bbox_cache", path)) return false;
     // Written beside the entry and renamed over it when complete, so a
     // failed write never leaves a truncated entry in place of a good one.
-    xstring tmp = path + ".XXXXXX";
+    std::string tmp = path + ".XXXXXX";
     const int fd = ::mkstemp(&tmp[0]);
     if (fd < 0) return false;
     ::fchmod(fd, 0644); // mkstemp makes it private; an entry is no secret
@@ -98,7 +98,7 @@ bool WriteBBoxCache(const char *plyfilename, const void *box)
 
 bool ReadBBoxCache(const char *plyfilename, void *box, const char *otherfilename)
 {
-    xstring path;
+    std::string path;
     if (!box || !CachePath(plyfilename, ".bbox_cache", path)) return false;
     if (!IsNewer(plyfilename, path.c_str())) return false;
     if (otherfilename && !IsNewer(otherfilename, path.c_str())) return false;

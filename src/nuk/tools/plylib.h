@@ -1,6 +1,7 @@
 #pragma once
 // PLY reader: header parser, element and property descriptors, typed reading
-// of records into caller-described memory, and the bounding-box cache.
+// of records into caller-described memory. The bounding-box cache kept beside
+// PLY files is in bboxcache.h.
 //
 // Usage: Open(name, 0); AddToRead() every wanted property; then for each
 // element in header order SelectElement(i) and ReadRecord() ElementNumber(i)
@@ -195,14 +196,5 @@ private:
 // base name of plyfilename without a ".ply" ending.
 void ExpandThisName(const char *pattern, const char *plyfilename, xstring &out);
 xstring ExpandThisName(const char *pattern, const char *plyfilename);
-
-// Bounding-box cache: one 56-byte file per PLY file, "nuk_cache/<name>.bbox_cache"
-// beside it: the magic "BBOXCACH" and the caller's 48-byte box record.
-inline constexpr int BBOX_CACHE_BOXSIZE = 48;
-
-bool CachePath(const char *plyfilename, const char *suffix, xstring &out);
-bool WriteBBoxCache(const char *plyfilename, const void *box);
-bool ReadBBoxCache(const char *plyfilename, void *box, const char *otherfilename = nullptr);
-bool IsNewer(const char *sourcefilename, const char *cachefilename);
 
 } // namespace nuk

@@ -1,6 +1,7 @@
 #pragma once
-// The family of per-property reading routines and the ASCII number scanners
-// behind them (internal to the PLY reader).
+// The family of per-property reading routines (internal to the PLY reader):
+// binary ones in plyread.cpp, ASCII ones and their number scanners in
+// plyascii.cpp.
 
 #include "nuk/tools/plylib.h"
 
@@ -13,17 +14,10 @@ namespace plyread
 // scalar, specialised on its types.
 PlyReadFn Compile(const PlyProperty &p, int format);
 
-// Generic readers of a stored request, dispatching on the descriptor.
+// Generic readers of a stored request, dispatching on the descriptor
+// (GenericAscii is in plyascii.cpp).
 bool GenericAscii(PlyInput &in, void *mem, const PropDescriptor &d);
 bool GenericBinary(PlyInput &in, void *mem, const PropDescriptor &d);
-
-// Formatted-input scanners ("%d", "%u", "%f", "%lf"): skip white space, then
-// read the longest prefix of a number; false if it is not a whole number or
-// the file ends first.
-bool ScanInt(PlyInput &in, int &v);
-bool ScanUnsigned(PlyInput &in, unsigned &v);
-bool ScanFloat(PlyInput &in, float &v);
-bool ScanDouble(PlyInput &in, double &v);
 
 // Whether AddToRead admits the conversion from file type ft to memory type mt.
 bool Admitted(int ft, int mt);

@@ -6,6 +6,7 @@
 
 using namespace nuk;
 using namespace rig;
+using namespace nuk::HandButton;
 
 namespace
 {
@@ -149,14 +150,15 @@ TEST(TrackHandMapping, ButtonCodesChooseTheirModes)
         int code;
         const Hand::TrackMode *mode;
     };
-    for (const Case k : {Case{1, &t.sphere_mode}, Case{0x21, &t.plane_mode}, Case{2, &t.plane_mode},
-                         Case{0x11, &t.scale_mode}, Case{0, &t.sphere_mode}, Case{0x22, &t.sphere_mode}}) {
+    for (const Case k :
+         {Case{kLeft, &t.sphere_mode}, Case{kCtrl | kLeft, &t.plane_mode}, Case{kMiddle, &t.plane_mode},
+          Case{kShift | kLeft, &t.scale_mode}, Case{kNone, &t.sphere_mode}, Case{kCtrl | kMiddle, &t.sphere_mode}}) {
         t.MouseDown(100, 100, k.code);
         EXPECT_EQ(t.current_mode, k.mode) << k.code;
         t.MouseUp(100, 100, k.code);
     }
     // Shift-scaling changes the model and hands the inverse to the pivot; in window units.
-    t.MouseDown(100, 100, 0x11);
+    t.MouseDown(100, 100, kShift | kLeft);
     EXPECT_EQ(t.current_mode->target, Hand::MODEL_KEEP_COMPOSITE);
     EXPECT_EQ(t.current_mode->space, Hand::WINDOW_SPACE);
 }
@@ -167,7 +169,7 @@ TEST(TrackHandMapping, HandleRowsKeepTheirModes)
     TrackHand t([] { return std::int64_t(0); });
     int handleRows = 0;
     for (const TrackHand::MyMode &row : t.mappings) {
-        if (row.mask != 0x81) continue;
+        if (row.mask != (kHandle | kLeft)) continue;
         ++handleRows;
         t.Select(row);
         ASSERT_NE(t.current_mode, nullptr);
@@ -177,4 +179,38 @@ TEST(TrackHandMapping, HandleRowsKeepTheirModes)
         EXPECT_FALSE(t.current_mode->Apply(p, kI, Affine()) == kI) << int(row.kind);
     }
     EXPECT_EQ(handleRows, 9);
+}
+
+TEST(TrackHandMapping, ModeKindsSelectAndConfigureTheirObjects)
+{
+    TrackHand t([] { return std::int64_t(0); });
+    const Point3d X(1, 0, 0), Y(0, 1, 0), Z(0, 0, 1);
+    struct Case {
+        std::uint8_t kind;
+        const Hand::TrackMode *mode;
+        Point3d first, second; // axes; unused ones zero
+    };
+    using namespace nuk::HandModeKind;
+    const Point3d O(0, 0, 0);
+    for (const Case &k :
+         {Case{kSphere, &t.sphere_mode, O, O}, Case{kCylinderX, &t.cylinder_mode, X, O},
+          Case{kCylinderY, &t.cylinder_mode, Y, O}, Case{kCylinderZ, &t.cylinder_mode, Z, O},
+          Case{kLineX, &t.line_mode, X, O}, Case{kLineY, &t.line_mode, Y, O}, Case{kLineZ, &t.line_mode, Z, O},
+          Case{kPlaneXY, &t.plane_mode, X, Y}, Case{kPlaneZY, &t.plane_mode, Z, Y}, Case{kPlaneXZ, &t.plane_mode, X, Z},
+          Case{kScale, &t.scale_mode, O, O}, Case{kScale + 1, &t.track_mode, O, O}}) {
+        t.Select({k.kind, Hand::WINDOW_SPACE, Hand::PIVOT, kLeft});
+        ASSERT_EQ(t.current_mode, k.mode) << int(k.kind);
+        EXPECT_EQ(t.current_mode->space, Hand::WINDOW_SPACE);
+        EXPECT_EQ(t.current_mode->target, Hand::PIVOT);
+        if (k.mode == &t.cylinder_mode) {
+            EXPECT_EQ(t.cylinder_mode.axis, k.first) << int(k.kind);
+        }
+        if (k.mode == &t.line_mode) {
+            EXPECT_EQ(t.line_mode.axis, k.first) << int(k.kind);
+        }
+        if (k.mode == &t.plane_mode) {
+            EXPECT_EQ(t.plane_mode.first_axis, k.first) << int(k.kind);
+            EXPECT_EQ(t.plane_mode.second_axis, k.second) << int(k.kind);
+        }
+    }
 }

@@ -6,6 +6,7 @@
 
 using namespace nuk;
 using namespace rig;
+using namespace nuk::HandButton;
 
 namespace
 {
@@ -47,7 +48,7 @@ double SphereAngle(int dx, double pivotScale = 1)
 TEST(TrackHand, ViewFrameHoldsTheScreenAxesAtThePivot)
 {
     Rig r;
-    r.hand.MouseDown(kCx, kCy, 1);
+    r.hand.MouseDown(kCx, kCy, kLeft);
     const Matrix44d &f = r.hand.view_frame.m;
     ExpectNear(Point3d(f.a[0], f.a[1], f.a[2]), Right(), 1e-9);
     ExpectNear(Point3d(f.a[4], f.a[5], f.a[6]), Up(), 1e-9);
@@ -61,20 +62,20 @@ TEST(TrackHand, DragWhoseEndsCoincideLeavesTheModel)
 {
     Rig r;
     // A first drag gives a model that is not the identity.
-    r.hand.MouseDown(kCx, kCy, 1);
-    r.hand.MouseMove(kCx + 60, kCy - 20, 1);
-    r.hand.MouseUp(kCx + 60, kCy - 20, 1);
+    r.hand.MouseDown(kCx, kCy, kLeft);
+    r.hand.MouseMove(kCx + 60, kCy - 20, kLeft);
+    r.hand.MouseUp(kCx + 60, kCy - 20, kLeft);
     r.now += 1000;
     r.Frame();
     const Affine before = r.hand.model;
     ASSERT_NE(before, Affine());
 
-    r.hand.MouseDown(500, 250, 1);
-    r.hand.MouseMove(560, 300, 1);
+    r.hand.MouseDown(500, 250, kLeft);
+    r.hand.MouseMove(560, 300, kLeft);
     EXPECT_NE(r.hand.model, before);
-    r.hand.MouseMove(500, 250, 1);
+    r.hand.MouseMove(500, 250, kLeft);
     EXPECT_EQ(r.hand.model, before);
-    r.hand.MouseUp(500, 250, 1);
+    r.hand.MouseUp(500, 250, kLeft);
     EXPECT_EQ(r.hand.model, before);
 }
 
@@ -82,15 +83,15 @@ TEST(TrackHand, DragThroughThePivotTurnsAboutTheScreenAxisAcrossIt)
 {
     for (int dx : {100, -40}) {
         Rig r;
-        r.hand.MouseDown(kCx, kCy, 1);
-        r.hand.MouseMove(kCx + dx, kCy, 1);
+        r.hand.MouseDown(kCx, kCy, kLeft);
+        r.hand.MouseMove(kCx + dx, kCy, kLeft);
         ExpectRotation(r, Point3d(0, 0, 0), Up(), SphereAngle(dx));
         // The front of the model follows the mouse.
         EXPECT_GT(Dot(r.Image(Toward()), Right()) * dx, 0);
     }
     Rig r;
-    r.hand.MouseDown(kCx, kCy, 1);
-    r.hand.MouseMove(kCx, kCy - 80, 1); // upward
+    r.hand.MouseDown(kCx, kCy, kLeft);
+    r.hand.MouseMove(kCx, kCy - 80, kLeft); // upward
     ExpectRotation(r, Point3d(0, 0, 0), -Right(), SphereAngle(80));
 }
 
@@ -101,8 +102,8 @@ TEST(TrackHand, RotationIsAboutThePivot)
     r.hand.SetPivotTranslation(c);
     double x, y;
     ToWindow(c, x, y);
-    r.hand.MouseDown(int(x), int(y), 1);
-    r.hand.MouseMove(int(x) + 70, int(y) + 30, 1);
+    r.hand.MouseDown(int(x), int(y), kLeft);
+    r.hand.MouseMove(int(x) + 70, int(y) + 30, kLeft);
     ExpectNear(r.Image(c), c, 1e-9);
     // A rotation: lengths from the pivot are kept.
     const Point3d p(1, 2, -0.5);
@@ -120,8 +121,8 @@ TEST(TrackHand, ShiftDragScalesAboutThePivot)
         Rig r;
         const Point3d c(0.2, -0.1, 0.3);
         r.hand.SetPivotTranslation(c);
-        r.hand.MouseDown(300, 350, 0x11);
-        r.hand.MouseMove(330, 350 + k.dy, 0x11); // sideways motion does not count
+        r.hand.MouseDown(300, 350, kShift | kLeft);
+        r.hand.MouseMove(330, 350 + k.dy, kShift | kLeft); // sideways motion does not count
         for (const Point3d &p : {c, Point3d(0, 0, 0), Point3d(1, -2, 0.5)})
             ExpectNear(r.Image(p), c + (p - c) * k.factor, 1e-12);
         // The pivot takes the inverse change: same centre, inverse zoom.
@@ -132,7 +133,7 @@ TEST(TrackHand, ShiftDragScalesAboutThePivot)
 
 TEST(TrackHand, CtrlAndMiddleDragPanTheScreenPlane)
 {
-    for (int code : {0x21, 2}) {
+    for (int code : {kCtrl | kLeft, kMiddle}) {
         Rig r;
         const int x0 = 350, y0 = 320, x1 = 470, y1 = 250;
         // The point under the mouse, at the pivot's depth, stays under the mouse.
@@ -158,7 +159,7 @@ TEST(TrackHand, UnmappedButtonsDragWithTheSphereFromTheirFirstMove)
 {
     // The right button (0) and middle + Shift have no row: the sphere, anchored
     // at the first move rather than at the press.
-    for (int code : {0, 0x12}) {
+    for (int code : {kNone, kShift | kMiddle}) {
         Rig r;
         r.hand.MouseDown(kCx - 50, kCy, code);
         r.hand.MouseMove(kCx, kCy, code);
@@ -171,14 +172,14 @@ TEST(TrackHand, UnmappedButtonsDragWithTheSphereFromTheirFirstMove)
 TEST(TrackHand, ButtonChangeDuringDragSwitchesModeFromWhereItIs)
 {
     Rig r;
-    r.hand.MouseDown(kCx, kCy, 1);
-    r.hand.MouseMove(kCx + 60, kCy, 1);
+    r.hand.MouseDown(kCx, kCy, kLeft);
+    r.hand.MouseMove(kCx + 60, kCy, kLeft);
     const Affine turned = r.hand.model;
     // The code changes to the middle button: re-anchor here, then pan.
-    r.hand.MouseMove(kCx + 60, kCy, 2);
+    r.hand.MouseMove(kCx + 60, kCy, kMiddle);
     EXPECT_EQ(r.hand.model, turned);
-    EXPECT_EQ(r.hand.button_state, 2);
-    r.hand.MouseMove(kCx + 100, kCy - 30, 2);
+    EXPECT_EQ(r.hand.button_state, kMiddle);
+    r.hand.MouseMove(kCx + 100, kCy - 30, kMiddle);
     // Every model point moved by the same world offset, the one that keeps
     // the point grabbed at the pivot's depth under the mouse.
     const Point3d grabbed = UnderMouse(kCx + 60, kCy, Point3d(0, 0, 0));
@@ -190,9 +191,9 @@ TEST(TrackHand, ButtonChangeDuringDragSwitchesModeFromWhereItIs)
 TEST(TrackHand, WheelZoomChangesOnlyThePivotScale)
 {
     Rig r;
-    r.hand.MouseDown(kCx, kCy, 1);
-    r.hand.MouseMove(kCx + 30, kCy + 10, 1);
-    r.hand.MouseUp(kCx + 30, kCy + 10, 1);
+    r.hand.MouseDown(kCx, kCy, kLeft);
+    r.hand.MouseMove(kCx + 30, kCy + 10, kLeft);
+    r.hand.MouseUp(kCx + 30, kCy + 10, kLeft);
     r.now += 1000;
     const Affine model = r.hand.model;
 
@@ -214,8 +215,8 @@ TEST(TrackHand, PansAfterZoomKeepThePointUnderTheMouse)
         Rig r;
         r.hand.SetPivotScale(zoom);
         const Point3d grabbed = UnderMouse(420, 280, Point3d(0, 0, 0));
-        r.hand.MouseDown(420, 280, 2);
-        r.hand.MouseMove(380, 330, 2);
+        r.hand.MouseDown(420, 280, kMiddle);
+        r.hand.MouseMove(380, 330, kMiddle);
         double x, y;
         ToWindow(r.Image(grabbed), x, y);
         EXPECT_NEAR(x, 380, 1e-6);
@@ -230,16 +231,16 @@ TEST(TrackHand, ZoomEnlargesTheVirtualSphere)
 {
     Rig r;
     r.hand.SetPivotScale(2.0);
-    r.hand.MouseDown(kCx, kCy, 1);
-    r.hand.MouseMove(kCx + 100, kCy, 1);
+    r.hand.MouseDown(kCx, kCy, kLeft);
+    r.hand.MouseMove(kCx + 100, kCy, kLeft);
     ExpectRotation(r, Point3d(0, 0, 0), Up(), SphereAngle(100, 2.0));
 }
 
 TEST(TrackHand, MoveWithoutPressDoesNothing)
 {
     Rig r;
-    r.hand.MouseMove(kCx + 100, kCy, 1);
-    r.hand.MouseUp(kCx + 100, kCy, 1);
+    r.hand.MouseMove(kCx + 100, kCy, kLeft);
+    r.hand.MouseUp(kCx + 100, kCy, kLeft);
     r.now += 50;
     r.Frame();
     EXPECT_EQ(r.hand.model, Affine());
@@ -252,9 +253,9 @@ TEST(TrackHand, DegenerateViewLeavesTheModelUsable)
     Rig r;
     r.view = Transform(); // no viewport yet
     r.Frame();
-    r.hand.MouseDown(10, 10, 1);
-    r.hand.MouseMove(40, 70, 1);
-    r.hand.MouseUp(40, 70, 1);
+    r.hand.MouseDown(10, 10, kLeft);
+    r.hand.MouseMove(40, 70, kLeft);
+    r.hand.MouseUp(40, 70, kLeft);
     r.Frame();
     EXPECT_TRUE(AllFinite(r.hand.model.m));
     EXPECT_TRUE(AllFinite(r.hand.view_frame.m));
@@ -265,12 +266,12 @@ TEST(TrackHand, DegenerateViewLeavesTheModelUsable)
 TEST(TrackHandSpin, SlowReleaseDoesNotSpin)
 {
     Rig r;
-    r.hand.MouseDown(kCx, kCy, 1);
+    r.hand.MouseDown(kCx, kCy, kLeft);
     r.now += 60;
-    r.hand.MouseMove(kCx + 100, kCy, 1);
+    r.hand.MouseMove(kCx + 100, kCy, kLeft);
     const Affine released = r.hand.model;
     r.now += 150; // more than 100 ms after the last sample
-    r.hand.MouseUp(kCx + 100, kCy, 1);
+    r.hand.MouseUp(kCx + 100, kCy, kLeft);
     EXPECT_FALSE(r.hand.spinning);
     r.now += 500;
     r.Frame();
@@ -280,13 +281,13 @@ TEST(TrackHandSpin, SlowReleaseDoesNotSpin)
 TEST(TrackHandSpin, FastReleaseSpinsAtMostPointFourRadiansPer100ms)
 {
     Rig r;
-    r.hand.MouseDown(kCx, kCy, 1);
+    r.hand.MouseDown(kCx, kCy, kLeft);
     r.now += 60;
-    r.hand.MouseMove(kCx + 100, kCy, 1);
+    r.hand.MouseMove(kCx + 100, kCy, kLeft);
     const double a = SphereAngle(100);
     ASSERT_GT(a / 70 * 100, 0.4); // fast enough to be capped
     r.now += 10;
-    r.hand.MouseUp(kCx + 100, kCy, 1);
+    r.hand.MouseUp(kCx + 100, kCy, kLeft);
     ASSERT_TRUE(r.hand.spinning);
 
     r.Frame();
@@ -302,12 +303,12 @@ TEST(TrackHandSpin, FastReleaseSpinsAtMostPointFourRadiansPer100ms)
 TEST(TrackHandSpin, SpinGoesOnAtTheReleaseSpeed)
 {
     Rig r;
-    r.hand.MouseDown(kCx, kCy, 1);
+    r.hand.MouseDown(kCx, kCy, kLeft);
     r.now += 60;
-    r.hand.MouseMove(kCx + 20, kCy, 1);
+    r.hand.MouseMove(kCx + 20, kCy, kLeft);
     const double a = SphereAngle(20);
     r.now += 10;
-    r.hand.MouseUp(kCx + 20, kCy, 1);
+    r.hand.MouseUp(kCx + 20, kCy, kLeft);
     ASSERT_TRUE(r.hand.spinning);
     // a was turned in the 70 ms from the press to the release.
     for (int t : {35, 70, 700}) {
@@ -317,7 +318,7 @@ TEST(TrackHandSpin, SpinGoesOnAtTheReleaseSpeed)
     }
 
     // A press stops it where it is.
-    r.hand.MouseDown(kCx, kCy, 1);
+    r.hand.MouseDown(kCx, kCy, kLeft);
     EXPECT_FALSE(r.hand.spinning);
     const Affine held = r.hand.model;
     r.now += 200;
@@ -328,13 +329,13 @@ TEST(TrackHandSpin, SpinGoesOnAtTheReleaseSpeed)
 TEST(TrackHandSpin, SpinUsesTheLatestSampleInterval)
 {
     Rig r;
-    r.hand.MouseDown(kCx, kCy, 1);
+    r.hand.MouseDown(kCx, kCy, kLeft);
     r.now += 60;
-    r.hand.MouseMove(kCx + 10, kCy, 1); // sample at 1060
+    r.hand.MouseMove(kCx + 10, kCy, kLeft); // sample at 1060
     r.now += 60;
-    r.hand.MouseMove(kCx + 40, kCy, 1); // sample at 1120: 1060..now is the interval
+    r.hand.MouseMove(kCx + 40, kCy, kLeft); // sample at 1120: 1060..now is the interval
     r.now += 20;
-    r.hand.MouseUp(kCx + 40, kCy, 1);
+    r.hand.MouseUp(kCx + 40, kCy, kLeft);
     ASSERT_TRUE(r.hand.spinning);
     // From the 1060 sample (the model after the press, still the identity
     // then) to the release at 1140: SphereAngle(40) in 80 ms.
@@ -349,11 +350,11 @@ TEST(TrackHandSpin, NothingSpinsWhenSpinIsOffOrTooSlow)
     {
         Rig r;
         r.hand.EnableSpin(false);
-        r.hand.MouseDown(kCx, kCy, 1);
+        r.hand.MouseDown(kCx, kCy, kLeft);
         r.now += 60;
-        r.hand.MouseMove(kCx + 100, kCy, 1);
+        r.hand.MouseMove(kCx + 100, kCy, kLeft);
         r.now += 10;
-        r.hand.MouseUp(kCx + 100, kCy, 1);
+        r.hand.MouseUp(kCx + 100, kCy, kLeft);
         const Affine released = r.hand.model;
         r.now += 100;
         r.Frame();
@@ -363,21 +364,21 @@ TEST(TrackHandSpin, NothingSpinsWhenSpinIsOffOrTooSlow)
         // 1 pixel in 70 ms is below 0.01 radians per 100 ms.
         Rig r;
         ASSERT_LT(SphereAngle(1) / 70 * 100, 0.01);
-        r.hand.MouseDown(kCx, kCy, 1);
+        r.hand.MouseDown(kCx, kCy, kLeft);
         r.now += 60;
-        r.hand.MouseMove(kCx + 1, kCy, 1);
+        r.hand.MouseMove(kCx + 1, kCy, kLeft);
         r.now += 10;
-        r.hand.MouseUp(kCx + 1, kCy, 1);
+        r.hand.MouseUp(kCx + 1, kCy, kLeft);
         EXPECT_FALSE(r.hand.spinning);
     }
     {
         // Switching the spin off stops a running one.
         Rig r;
-        r.hand.MouseDown(kCx, kCy, 1);
+        r.hand.MouseDown(kCx, kCy, kLeft);
         r.now += 60;
-        r.hand.MouseMove(kCx + 50, kCy, 1);
+        r.hand.MouseMove(kCx + 50, kCy, kLeft);
         r.now += 10;
-        r.hand.MouseUp(kCx + 50, kCy, 1);
+        r.hand.MouseUp(kCx + 50, kCy, kLeft);
         ASSERT_TRUE(r.hand.spinning);
         r.hand.EnableSpin(false);
         EXPECT_FALSE(r.hand.spinning);
@@ -386,7 +387,7 @@ TEST(TrackHandSpin, NothingSpinsWhenSpinIsOffOrTooSlow)
 
 TEST(TrackHandSpin, PanAndScaleLeaveNoSpin)
 {
-    for (int code : {2, 0x11}) {
+    for (int code : {kMiddle, kShift | kLeft}) {
         Rig r;
         r.hand.MouseDown(kCx, kCy, code);
         r.now += 60;
@@ -437,9 +438,9 @@ TEST(TrackHandSpin, RoundedOrStaleSpinStateStaysFinite)
 TEST(TrackHandSetters, TranslationKinds)
 {
     Rig r;
-    r.hand.MouseDown(kCx, kCy, 1);
-    r.hand.MouseMove(kCx + 50, kCy + 30, 1);
-    r.hand.MouseUp(kCx + 50, kCy + 30, 1);
+    r.hand.MouseDown(kCx, kCy, kLeft);
+    r.hand.MouseMove(kCx + 50, kCy + 30, kLeft);
+    r.hand.MouseUp(kCx + 50, kCy + 30, kLeft);
     r.now += 1000;
     const Affine model = r.hand.model;
 
@@ -462,9 +463,9 @@ TEST(TrackHandSetters, TranslationKinds)
 TEST(TrackHandSetters, ScaleKinds)
 {
     Rig r;
-    r.hand.MouseDown(kCx, kCy, 1);
-    r.hand.MouseMove(kCx + 50, kCy + 30, 1);
-    r.hand.MouseUp(kCx + 50, kCy + 30, 1);
+    r.hand.MouseDown(kCx, kCy, kLeft);
+    r.hand.MouseMove(kCx + 50, kCy + 30, kLeft);
+    r.hand.MouseUp(kCx + 50, kCy + 30, kLeft);
     r.hand.SetTranslation(Hand::MODEL, Point3d(1, 0, 0));
     const Affine model = r.hand.model;
 
@@ -486,4 +487,29 @@ TEST(TrackHandSetters, ScaleKinds)
     for (double bad : {0.0, -1.0, double(INFINITY), double(NAN)})
         r.hand.SetPivotScale(bad);
     EXPECT_EQ(r.hand.pivot, pivot);
+}
+
+// Reset mid-spin and mid-drag: the model is the identity again, nothing
+// turns on later frames, and the next gesture starts afresh.
+TEST(TrackHandSpin, ResetStopsTheSpinAndForgetsTheGesture)
+{
+    Rig r;
+    r.hand.MouseDown(kCx, kCy, kLeft);
+    r.now += 60;
+    r.hand.MouseMove(kCx + 100, kCy, kLeft);
+    r.now += 10;
+    r.hand.MouseUp(kCx + 100, kCy, kLeft);
+    ASSERT_TRUE(r.hand.spinning);
+    r.hand.MouseDown(kCx, kCy, kLeft); // held while resetting
+    r.hand.Reset();
+    EXPECT_FALSE(r.hand.spinning);
+    EXPECT_FALSE(r.hand.dragging);
+    EXPECT_EQ(r.hand.button_state, 0);
+    EXPECT_TRUE(r.hand.spin_enabled);
+    r.now += 100;
+    r.Frame();
+    EXPECT_TRUE(r.hand.model == Affine());
+    r.hand.MouseMove(kCx + 50, kCy, kLeft); // the old press is gone
+    r.Frame();
+    EXPECT_TRUE(r.hand.model == Affine());
 }

@@ -5,18 +5,20 @@
 #include <cstddef>
 #include <cstring>
 #include <cstdio>
-#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "PlyText.h"
 #include "nuk/Mesh/MeshPly.h"
+#include "support/Files.h"
+#include "support/PlyText.h"
 
 using nuk::Point3f;
-using plytext::Format;
+using testsupport::ConvertPly;
+using testsupport::WriteFile;
+using Format = testsupport::PlyFormat;
 
 // The largest single allocation, to show that counts in a header never size
 // one beyond what the file can hold.
@@ -77,27 +79,15 @@ std::string squareVertices(int n)
 class MeshPly : public ::testing::TestWithParam<Format>
 {
 protected:
-    std::string dir;
+    testsupport::TempDir scratch;
+    const std::string dir = scratch.path;
     AMesh mesh;
     int mask = -1;
-
-    void SetUp() override
-    {
-        const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = std::string(info->test_suite_name()) + "_" + info->name();
-        for (char &c : name)
-            if (c == '/') c = '_';
-        dir = ::testing::TempDir() + "meshply_" + name;
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir);
-    }
-    void TearDown() override { std::filesystem::remove_all(dir); }
 
     std::string write(const std::string &text, const std::string &name = "model.ply", size_t truncate = 0)
     {
         const std::string path = dir + "/" + name;
-        plytext::writeFile(path, plytext::convert(text, GetParam(), truncate));
-        return path;
+        return WriteFile(path, ConvertPly(text, GetParam(), truncate));
     }
 
     int load(const std::string &text, const std::string &name = "model.ply")
@@ -579,14 +569,13 @@ TEST(MeshPlyValues, BinaryAndAsciiReadTheSameValues)
     // Awkward floats survive all three formats bit for bit.
     const std::string text = model(2, "element face 0\nproperty list uchar int vertex_indices\n",
                                    "0.1 -3.4028235e38 1.17549435e-38\n123456.789 -0 7e-45\n");
-    const std::string dir = ::testing::TempDir();
+    const testsupport::TempDir scratch;
     std::vector<AMesh> meshes(3);
     const Format formats[3] = {Format::Ascii, Format::Little, Format::Big};
     for (int i = 0; i < 3; ++i) {
-        const std::string path = dir + "values" + std::to_string(i) + ".ply";
-        plytext::writeFile(path, plytext::convert(text, formats[i]));
+        const std::string path = scratch.File("values" + std::to_string(i) + ".ply");
+        WriteFile(path, ConvertPly(text, formats[i]));
         ASSERT_EQ(nuk::LoadPly(meshes[i], path.c_str()), 0);
-        std::remove(path.c_str());
     }
     EXPECT_EQ(meshes[0].vertices[0].position, Point3f(0.1f, -3.4028235e38f, 1.17549435e-38f));
     for (int i = 1; i < 3; ++i)
@@ -600,7 +589,7 @@ TEST(MeshPlyDeathTest, CallerMistakesAreProgrammingErrors)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     const std::string path = ::testing::TempDir() + "extras.ply";
-    plytext::writeFile(path, kTriangle);
+    WriteFile(path, kTriangle);
     int mask = 0;
     AMesh m;
     // An extra that would land past the end of the vertex.

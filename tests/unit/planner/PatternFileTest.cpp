@@ -3,14 +3,11 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include <csignal>
 #include <cstring>
 
-#include <dirent.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,53 +15,13 @@
 #include <gtest/gtest.h>
 
 #include "planner/Pattern.h"
+#include "support/Files.h"
 
 using namespace planner;
 
-namespace
-{
-
-std::string readFile(const std::string &path)
-{
-    std::ifstream f(path, std::ios::binary);
-    std::ostringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
-
-void writeText(const std::string &path, const std::string &text)
-{
-    std::ofstream f(path, std::ios::binary);
-    f << text;
-}
-
-class TempDir
-{
-public:
-    TempDir()
-    {
-        char tmpl[] = "/tmp/quorvel-test-XXXXXX";
-        path = ::mkdtemp(tmpl);
-    }
-    ~TempDir()
-    {
-        ::chmod(path.c_str(), 0755);
-        std::string cmd = "rm -rf '" + path + "'";
-        if (std::system(cmd.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", path.c_str());
-    }
-    int entries() const
-    {
-        int n = 0;
-        DIR *d = ::opendir(path.c_str());
-        while (dirent *e = ::readdir(d))
-            if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") ++n;
-        ::closedir(d);
-        return n;
-    }
-    std::string path;
-};
-
-} // namespace
+using testsupport::ReadFile;
+using testsupport::TempDir;
+using testsupport::WriteFile;
 
 // The beginning and the end of the default file, line by line as the rig
 // documentation shows them.
@@ -139,29 +96,29 @@ TEST(PatternFile, WorkedExampleBeginningAndEnd)
 // in tests/tools/reference_pattern.py.
 TEST(PatternFile, WorkedExampleMatchesFixture)
 {
-    const std::string fixture = readFile(std::string(QUORVEL_TEST_DATA) + "/acquisition-default.txt");
+    const std::string fixture = ReadFile(std::string(QUORVEL_TEST_DATA) + "/acquisition-default.txt");
     ASSERT_FALSE(fixture.empty());
     TempDir dir;
     const std::string path = dir.path + "/acquisition.txt";
     PatternLists l;
     const WriteResult r = Generate(PatternInput{}, l, path);
     ASSERT_TRUE(r.ok) << r.message();
-    EXPECT_EQ(readFile(path), fixture);
+    EXPECT_EQ(ReadFile(path), fixture);
 }
 
 TEST(PatternFile, ReplacesAnExistingFileAndKeepsItsMode)
 {
     TempDir dir;
     const std::string path = dir.path + "/acquisition.txt";
-    writeText(path, std::string(100000, 'x'));
+    WriteFile(path, std::string(100000, 'x'));
     ::chmod(path.c_str(), 0640);
     PatternLists l;
     ASSERT_TRUE(Generate(PatternInput{}, l, path).ok);
-    EXPECT_EQ(readFile(path), BuildPattern(PatternInput{}, l));
+    EXPECT_EQ(ReadFile(path), BuildPattern(PatternInput{}, l));
     struct stat st;
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
-    EXPECT_EQ(dir.entries(), 1); // no temporary left behind
+    EXPECT_EQ(dir.Entries(), 1); // no temporary left behind
 }
 
 TEST(PatternFile, DirectoryInTheWayFailsWithReasonAndListsAreStillFilled)
@@ -176,7 +133,7 @@ TEST(PatternFile, DirectoryInTheWayFailsWithReasonAndListsAreStillFilled)
     EXPECT_EQ(r.reason, std::strerror(EISDIR));
     EXPECT_EQ(r.message(), "cannot write " + path + ": " + std::strerror(EISDIR));
     EXPECT_EQ(l.positions.size(), 145u);
-    EXPECT_EQ(dir.entries(), 1);
+    EXPECT_EQ(dir.Entries(), 1);
 }
 
 TEST(PatternFile, MissingFolderFails)
@@ -191,14 +148,14 @@ TEST(PatternFile, ReadOnlyFolderLeavesExistingFileUntouched)
 {
     TempDir dir;
     const std::string path = dir.path + "/acquisition.txt";
-    writeText(path, "previous pattern\n");
+    WriteFile(path, "previous pattern\n");
     ASSERT_EQ(::chmod(dir.path.c_str(), 0555), 0);
     PatternLists l;
     const WriteResult r = Generate(PatternInput{}, l, path);
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.reason, std::strerror(EACCES));
-    EXPECT_EQ(readFile(path), "previous pattern\n");
-    EXPECT_EQ(dir.entries(), 1);
+    EXPECT_EQ(ReadFile(path), "previous pattern\n");
+    EXPECT_EQ(dir.Entries(), 1);
     EXPECT_EQ(l.positions.size(), 145u);
 }
 
@@ -206,11 +163,11 @@ TEST(PatternFile, WriteProtectedFileIsNotReplaced)
 {
     TempDir dir;
     const std::string path = dir.path + "/acquisition.txt";
-    writeText(path, "kept\n");
+    WriteFile(path, "kept\n");
     ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
     PatternLists l;
     EXPECT_FALSE(Generate(PatternInput{}, l, path).ok);
-    EXPECT_EQ(readFile(path), "kept\n");
+    EXPECT_EQ(ReadFile(path), "kept\n");
 }
 
 TEST(PatternFile, FailedWriteMidwayLeavesNoPartialFile)
@@ -219,7 +176,7 @@ TEST(PatternFile, FailedWriteMidwayLeavesNoPartialFile)
     // full disk would.
     TempDir dir;
     const std::string path = dir.path + "/acquisition.txt";
-    writeText(path, "previous pattern\n");
+    WriteFile(path, "previous pattern\n");
     struct rlimit old;
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
     struct rlimit small = old;
@@ -232,8 +189,8 @@ TEST(PatternFile, FailedWriteMidwayLeavesNoPartialFile)
     std::signal(SIGXFSZ, oldHandler);
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.reason, std::strerror(EFBIG));
-    EXPECT_EQ(readFile(path), "previous pattern\n");
-    EXPECT_EQ(dir.entries(), 1);
+    EXPECT_EQ(ReadFile(path), "previous pattern\n");
+    EXPECT_EQ(dir.Entries(), 1);
 }
 
 TEST(PatternFile, RefusesToReplaceADevice)

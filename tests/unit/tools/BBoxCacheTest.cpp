@@ -7,12 +7,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "nuk/tools/plylib.h"
-#include "unit/tools/PlyTestFiles.h"
+#include "nuk/tools/bboxcache.h"
+#include "support/Files.h"
 
 using namespace nuk;
-using plytest::TempDir;
-using plytest::Write;
+using testsupport::ReadFile;
+using testsupport::TempDir;
+using testsupport::WriteFile;
 
 namespace
 {
@@ -31,19 +32,6 @@ void SetMTime(const std::string &path, time_t sec, long nsec = 0)
     ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), t, 0), 0) << path;
 }
 
-std::string ReadFile(const std::string &path)
-{
-    std::string s;
-    FILE *f = std::fopen(path.c_str(), "rb");
-    if (!f) return s;
-    char buf[256];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
-        s.append(buf, n);
-    std::fclose(f);
-    return s;
-}
-
 const Box kBox = {{-1.5, 2.25, 0}, {3, 4.125, 1e10}};
 
 } // namespace
@@ -51,7 +39,7 @@ const Box kBox = {{-1.5, 2.25, 0}, {3, 4.125, 1e10}};
 TEST(BBoxCache, EntryLayoutAndRoundTrip)
 {
     TempDir dir;
-    const std::string ply = Write(dir.File("statue.ply"), "ply\n");
+    const std::string ply = WriteFile(dir.File("statue.ply"), "ply\n");
     SetMTime(ply, 1000000);
     ASSERT_TRUE(WriteBBoxCache(ply.c_str(), &kBox));
     const std::string entry = dir.File("nuk_cache/statue.ply.bbox_cache");
@@ -64,7 +52,7 @@ TEST(BBoxCache, EntryLayoutAndRoundTrip)
     ASSERT_TRUE(ReadBBoxCache(ply.c_str(), &b, nullptr));
     EXPECT_EQ(std::memcmp(&b, &kBox, sizeof b), 0);
 
-    xstring path;
+    std::string path;
     ASSERT_TRUE(CachePath(ply.c_str(), ".x", path));
     EXPECT_EQ(path, dir.path + "/nuk_cache/statue.ply.x");
 }
@@ -72,8 +60,8 @@ TEST(BBoxCache, EntryLayoutAndRoundTrip)
 TEST(BBoxCache, Freshness)
 {
     TempDir dir;
-    const std::string ply = Write(dir.File("m.ply"), "ply\n");
-    const std::string other = Write(dir.File("m.png"), "png");
+    const std::string ply = WriteFile(dir.File("m.ply"), "ply\n");
+    const std::string other = WriteFile(dir.File("m.png"), "png");
     ASSERT_TRUE(WriteBBoxCache(ply.c_str(), &kBox));
     const std::string entry = dir.File("nuk_cache/m.ply.bbox_cache");
     SetMTime(entry, 2000000);
@@ -109,20 +97,20 @@ TEST(BBoxCache, Freshness)
 TEST(BBoxCache, DamagedEntriesAreRejected)
 {
     TempDir dir;
-    const std::string ply = Write(dir.File("d.ply"), "ply\n");
+    const std::string ply = WriteFile(dir.File("d.ply"), "ply\n");
     SetMTime(ply, 1000000);
     ASSERT_TRUE(WriteBBoxCache(ply.c_str(), &kBox));
     const std::string entry = dir.File("nuk_cache/d.ply.bbox_cache");
     const std::string good = ReadFile(entry);
     Box b{};
 
-    Write(entry, "BBOXCACX" + good.substr(8));
+    WriteFile(entry, "BBOXCACX" + good.substr(8));
     EXPECT_FALSE(ReadBBoxCache(ply.c_str(), &b, nullptr));
-    Write(entry, good.substr(0, 55));
+    WriteFile(entry, good.substr(0, 55));
     EXPECT_FALSE(ReadBBoxCache(ply.c_str(), &b, nullptr));
-    Write(entry, "");
+    WriteFile(entry, "");
     EXPECT_FALSE(ReadBBoxCache(ply.c_str(), &b, nullptr));
-    Write(entry, good + "trailing bytes are ignored");
+    WriteFile(entry, good + "trailing bytes are ignored");
     ASSERT_TRUE(ReadBBoxCache(ply.c_str(), &b, nullptr));
     EXPECT_EQ(std::memcmp(&b, &kBox, sizeof b), 0);
 }
@@ -134,9 +122,9 @@ TEST(BBoxCache, PathsAreSplitAtTheLastSlash)
     char old[4096];
     ASSERT_NE(::getcwd(old, sizeof old), nullptr);
     ASSERT_EQ(::chdir(dir.path.c_str()), 0);
-    Write("plain.ply", "ply\n");
+    WriteFile("plain.ply", "ply\n");
     const bool wrote = WriteBBoxCache("plain.ply", &kBox);
-    xstring path;
+    std::string path;
     const bool composed = CachePath("plain.ply", ".bbox_cache", path);
     ASSERT_EQ(::chdir(old), 0);
     EXPECT_TRUE(wrote);
@@ -146,7 +134,7 @@ TEST(BBoxCache, PathsAreSplitAtTheLastSlash)
 
     // A backslash is part of a name here, not a separator.
     ASSERT_EQ(::mkdir(dir.File("a\\b").c_str(), 0777), 0);
-    const std::string odd = Write(dir.File("a\\b/c.ply"), "ply\n");
+    const std::string odd = WriteFile(dir.File("a\\b/c.ply"), "ply\n");
     ASSERT_TRUE(CachePath(odd.c_str(), ".bbox_cache", path));
     EXPECT_EQ(path, dir.File("a\\b/nuk_cache/c.ply.bbox_cache"));
     EXPECT_TRUE(WriteBBoxCache(odd.c_str(), &kBox));
@@ -157,14 +145,14 @@ TEST(BBoxCache, FailuresWhenTheCacheCannotBeMade)
     TempDir dir;
     Box b{};
     // The directory of the PLY file does not exist: no intermediate directories.
-    xstring path;
+    std::string path;
     EXPECT_FALSE(CachePath(dir.File("no/such/m.ply").c_str(), ".bbox_cache", path));
     EXPECT_FALSE(WriteBBoxCache(dir.File("no/such/m.ply").c_str(), &kBox));
     EXPECT_FALSE(ReadBBoxCache(dir.File("no/such/m.ply").c_str(), &b, nullptr));
     // A file named nuk_cache in the way.
     ASSERT_EQ(::mkdir(dir.File("sub").c_str(), 0777), 0);
-    Write(dir.File("sub/nuk_cache"), "not a directory");
-    const std::string ply = Write(dir.File("sub/m.ply"), "ply\n");
+    WriteFile(dir.File("sub/nuk_cache"), "not a directory");
+    const std::string ply = WriteFile(dir.File("sub/m.ply"), "ply\n");
     EXPECT_FALSE(WriteBBoxCache(ply.c_str(), &kBox));
     EXPECT_FALSE(ReadBBoxCache(ply.c_str(), &b, nullptr));
     EXPECT_EQ(ReadFile(dir.File("sub/nuk_cache")), "not a directory");

@@ -1,14 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <sys/stat.h>
 
 #include "nuk/tools/plylib.h"
-#include "unit/tools/PlyTestFiles.h"
+#include "support/Files.h"
 
 using namespace nuk;
-using plytest::TempDir;
-using plytest::Write;
+using testsupport::TempDir;
+using testsupport::WriteFile;
 
 namespace
 {
@@ -63,7 +64,7 @@ TEST(PlyHeader, EachFaultGivesItsCode)
     };
     TempDir dir;
     for (const HeaderCase &c : cases) {
-        const std::string path = Write(dir.File(std::string(c.name) + ".ply"), c.text);
+        const std::string path = WriteFile(dir.File(std::string(c.name) + ".ply"), c.text);
         PlyFile f;
         EXPECT_EQ(f.Open(path.c_str(), 0), -1) << c.name;
         EXPECT_EQ(f.error, c.code) << c.name;
@@ -82,7 +83,7 @@ TEST(PlyHeader, AcceptedVariants)
     };
     TempDir dir;
     for (const HeaderCase &c : cases) {
-        const std::string path = Write(dir.File(std::string(c.name) + ".ply"), c.text);
+        const std::string path = WriteFile(dir.File(std::string(c.name) + ".ply"), c.text);
         PlyFile f;
         EXPECT_EQ(f.Open(path.c_str(), 0), 0) << c.name << ": error " << f.error;
         EXPECT_EQ(f.error, 0) << c.name;
@@ -93,21 +94,21 @@ TEST(PlyHeader, AcceptedVariants)
 TEST(PlyHeader, DescriptorsFromMixedTypeTables)
 {
     TempDir dir;
-    const std::string path = Write(dir.File("mixed.ply"), "ply\n"
-                                                          "format binary_big_endian 1.0\n"
-                                                          "comment first\n"
-                                                          "element vertex 7\n"
-                                                          "property float32 x\n"
-                                                          "property uchar red\n"
-                                                          "property uint8 green\n"
-                                                          "obj_info scanner 3\n"
-                                                          "element face 5\n"
-                                                          "property list uchar int vertex_indices\n"
-                                                          "property list uint16 float64 w\n"
-                                                          "element count notanumber\n"
-                                                          "comment\n"
-                                                          "comment  two spaces\n"
-                                                          "end_header\n");
+    const std::string path = WriteFile(dir.File("mixed.ply"), "ply\n"
+                                                              "format binary_big_endian 1.0\n"
+                                                              "comment first\n"
+                                                              "element vertex 7\n"
+                                                              "property float32 x\n"
+                                                              "property uchar red\n"
+                                                              "property uint8 green\n"
+                                                              "obj_info scanner 3\n"
+                                                              "element face 5\n"
+                                                              "property list uchar int vertex_indices\n"
+                                                              "property list uint16 float64 w\n"
+                                                              "element count notanumber\n"
+                                                              "comment\n"
+                                                              "comment  two spaces\n"
+                                                              "end_header\n");
     PlyFile f;
     ASSERT_EQ(f.Open(path.c_str(), 0), 0);
     EXPECT_EQ(f.format, F_BINBIG);
@@ -156,9 +157,9 @@ TEST(PlyHeader, DescriptorsFromMixedTypeTables)
 TEST(PlyHeader, LookUpsFindTheFirstOfEqualNames)
 {
     TempDir dir;
-    const std::string path = Write(dir.File("dup.ply"), "ply\nformat ascii 1.0\n"
-                                                        "element a 1\nproperty int p\nproperty float p\n"
-                                                        "element a 2\nend_header\n");
+    const std::string path = WriteFile(dir.File("dup.ply"), "ply\nformat ascii 1.0\n"
+                                                            "element a 1\nproperty int p\nproperty float p\n"
+                                                            "element a 2\nend_header\n");
     PlyFile f;
     ASSERT_EQ(f.Open(path.c_str(), 0), 0);
     PlyElement *a = f.FindElement("a");
@@ -174,7 +175,7 @@ TEST(PlyHeader, VersionIsReadAsANumberOrZero)
     const std::pair<const char *, float> cases[] = {{"1.0", 1.0f}, {"2.5", 2.5f}, {"x", 0.0f}, {"1.5beta", 1.5f}};
     for (const auto &c : cases) {
         const std::string path =
-            Write(dir.File("v.ply"), std::string("ply\nformat ascii ") + c.first + "\nend_header\n");
+            WriteFile(dir.File("v.ply"), std::string("ply\nformat ascii ") + c.first + "\nend_header\n");
         PlyFile f;
         ASSERT_EQ(f.Open(path.c_str(), 0), 0);
         EXPECT_FLOAT_EQ(f.version, c.second) << c.first;
@@ -189,7 +190,7 @@ TEST(PlyHeader, AHeaderLongerThanItsCopyIsParsedWhole)
     text += "element vertex 2\nproperty int a\nend_header\n5\n6\n";
     ASSERT_GT(text.size(), size_t(PlyFile::HEADER_SIZE));
     TempDir dir;
-    const std::string path = Write(dir.File("long.ply"), text);
+    const std::string path = WriteFile(dir.File("long.ply"), text);
     PlyFile f;
     ASSERT_EQ(f.Open(path.c_str(), 0), 0);
     EXPECT_EQ(f.comments.size(), 200u);
@@ -206,7 +207,7 @@ TEST(PlyHeader, AHeaderLongerThanItsCopyIsParsedWhole)
 TEST(PlyHeader, OpenRefusals)
 {
     TempDir dir;
-    const std::string good = Write(dir.File("good.ply"), kOk);
+    const std::string good = WriteFile(dir.File("good.ply"), kOk);
     PlyFile f;
     EXPECT_EQ(f.Open(nullptr, 0), -1);
     EXPECT_EQ(f.error, E_CANTOPEN);
@@ -232,8 +233,9 @@ TEST(PlyHeader, OpenRefusals)
 TEST(PlyHeader, ReopeningStartsAfresh)
 {
     TempDir dir;
-    const std::string a = Write(dir.File("a.ply"), "ply\nformat ascii 1.0\ncomment a\nelement a 1\nend_header\n");
-    const std::string b = Write(dir.File("b.ply"), "ply\nformat binary_little_endian 1.0\nelement b 2\nend_header\n");
+    const std::string a = WriteFile(dir.File("a.ply"), "ply\nformat ascii 1.0\ncomment a\nelement a 1\nend_header\n");
+    const std::string b =
+        WriteFile(dir.File("b.ply"), "ply\nformat binary_little_endian 1.0\nelement b 2\nend_header\n");
     PlyFile f;
     ASSERT_EQ(f.Open(a.c_str(), 0), 0);
     f.SelectElement(0);
@@ -248,8 +250,8 @@ TEST(PlyHeader, ReopeningStartsAfresh)
 TEST(PlyHeader, PartialDescriptorsStayAfterAFailure)
 {
     TempDir dir;
-    const std::string path = Write(dir.File("p.ply"), "ply\nformat ascii 1.0\ncomment c\nelement v 3\n"
-                                                      "property int a\nproperty bogus b\nend_header\n");
+    const std::string path = WriteFile(dir.File("p.ply"), "ply\nformat ascii 1.0\ncomment c\nelement v 3\n"
+                                                          "property int a\nproperty bogus b\nend_header\n");
     PlyFile f;
     EXPECT_EQ(f.Open(path.c_str(), 0), -1);
     EXPECT_EQ(f.error, E_BADTYPENAME);

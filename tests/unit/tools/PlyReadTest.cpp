@@ -10,12 +10,13 @@
 #include <vector>
 
 #include "nuk/tools/plylib.h"
-#include "unit/tools/PlyTestFiles.h"
+#include "support/Files.h"
+#include "support/PlyText.h"
 
 using namespace nuk;
-using plytest::Bytes;
-using plytest::TempDir;
-using plytest::Write;
+using testsupport::Bytes;
+using testsupport::TempDir;
+using testsupport::WriteFile;
 
 namespace
 {
@@ -85,7 +86,7 @@ struct Opened {
     int result;
     explicit Opened(const std::string &text, const char *name = "t.ply")
     {
-        const std::string path = Write(dir.File(name), text);
+        const std::string path = WriteFile(dir.File(name), text);
         result = f.Open(path.c_str(), 0);
     }
 };
