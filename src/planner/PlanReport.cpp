@@ -15,6 +15,7 @@ namespace
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kDeg = kPi / 180.0;
+constexpr double kMaxCondition = 1e6;
 
 using nuk::Point3d;
 
@@ -152,10 +153,7 @@ std::string ShortRanges(const std::vector<int> &numbers)
 
 } // namespace
 
-double NeighbourAngles::evenness() const
-{
-    return min > 0 ? max / min : std::numeric_limits<double>::infinity();
-}
+double NeighbourAngles::evenness() const { return min > 0 ? max / min : std::numeric_limits<double>::infinity(); }
 
 bool BlockedByCamera(const Point3d &light, double cameraDistance)
 {
@@ -329,8 +327,10 @@ FitCondition Condition(const char *name, int cols, const std::vector<double> &a)
         smax = std::max(smax, s);
         smin = std::min(smin, s);
     }
-    // Below this the least-squares solution is rounding noise.
-    if (smax == 0.0 || smin <= smax * 1e-10) return r;
+    // Positions carry single precision, about seven digits: a dependency
+    // among their rows shows as a condition number in the tens of millions
+    // rather than as an exact zero. Past a million a fit is noise anyway.
+    if (smax == 0.0 || smin * kMaxCondition <= smax) return r;
     r.canFit = true;
     r.condition = smax / smin;
     return r;
@@ -461,8 +461,8 @@ std::string ReportText(const PlanReport &r)
     t += "\nUsable directions\n";
     if (r.neighbours) {
         const NeighbourAngles &a = *r.neighbours;
-        t += PadRight("  nearest-neighbour angle", 34) + "min " + Fixed(a.min, 1) + ", median " +
-             Fixed(a.median, 1) + ", max " + Fixed(a.max, 1) + "\n";
+        t += PadRight("  nearest-neighbour angle", 34) + "min " + Fixed(a.min, 1) + ", median " + Fixed(a.median, 1) +
+             ", max " + Fixed(a.max, 1) + "\n";
         line("evenness (max / min)", std::isfinite(a.evenness()) ? Fixed(a.evenness(), 2) : "inf");
     } else {
         line("nearest-neighbour angle", "-", "needs two usable positions");
@@ -480,8 +480,8 @@ std::string ReportText(const PlanReport &r)
 
     t += "\nFitting on the usable directions (condition number, lower is better)\n";
     for (const FitCondition &f : r.fits)
-        line(std::string(f.name) + ", " + std::to_string(f.terms) + " terms",
-             f.canFit ? Fixed(f.condition, 2) : "-", f.canFit ? "" : "cannot fit");
+        line(std::string(f.name) + ", " + std::to_string(f.terms) + " terms", f.canFit ? Fixed(f.condition, 2) : "-",
+             f.canFit ? "" : "cannot fit");
 
     t += "\nFraming\n";
     if (!r.framing) {
@@ -490,8 +490,8 @@ std::string ReportText(const PlanReport &r)
         const FramingReport &f = *r.framing;
         t += "  sensor " + Fixed(f.framing.sensorWidth, 1) + " x " + Fixed(f.framing.sensorHeight, 1) +
              " mm, focal length " + Fixed(f.framing.focalLength, 1) + " mm\n";
-        t += PadRight("  field of view at the object", 34) + Fixed(f.fieldWidth, 1) + " x " +
-             Fixed(f.fieldHeight, 1) + " mm\n";
+        t += PadRight("  field of view at the object", 34) + Fixed(f.fieldWidth, 1) + " x " + Fixed(f.fieldHeight, 1) +
+             " mm\n";
         t += PadRight("  the object fills", 34) + Fixed(100.0 * f.widthShare, 1) + " % of the width, " +
              Fixed(100.0 * f.heightShare, 1) + " % of the height\n";
         t += PadRight("  focal length to fill 80 %", 34) + Fixed(f.focalFor80, 1) + " mm (of the shorter side)\n";

@@ -33,7 +33,7 @@ struct ReportOptions {
 };
 
 // Limits of the report's own inputs, shared by the command line and the window.
-inline constexpr double kMinGrazing = 0.0, kMaxGrazing = 89.0;         // degrees
+inline constexpr double kMinGrazing = 0.0, kMaxGrazing = 89.0;        // degrees
 inline constexpr double kMinSensorSide = 1.0, kMaxSensorSide = 200.0; // mm
 inline constexpr double kMinFocal = 1.0, kMaxFocal = 2000.0;          // mm
 
@@ -45,7 +45,7 @@ enum PositionFlag : unsigned {
 };
 
 struct PositionReport {
-    int number = 0; // shooting order, from 1
+    int number = 0;         // shooting order, from 1
     nuk::Point3d position;  // mm, from the object's centre
     nuk::Point3d direction; // unit vector
     double elevation = 0;   // degrees above the base plane, 90 toward the camera
@@ -64,7 +64,7 @@ struct NeighbourAngles {
 struct FitCondition {
     const char *name; // "PTM", "HSH order 2", "HSH order 3"
     int terms;
-    bool canFit = false; // false when the system is rank-deficient
+    bool canFit = false;  // false when the system is rank-deficient (condition above a million)
     double condition = 0; // largest over smallest singular value, when canFit
 };
 
@@ -78,7 +78,7 @@ struct FramingReport {
     Framing framing;
     double fieldWidth = 0, fieldHeight = 0; // mm, at the object's centre plane
     double widthShare = 0, heightShare = 0; // object size over the field, 1 = fills it
-    double focalFor80 = 0; // mm: the object fills 80 % of the shorter side
+    double focalFor80 = 0;                  // mm: the object fills 80 % of the shorter side
 };
 
 struct PlanReport {
