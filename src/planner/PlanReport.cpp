@@ -144,7 +144,7 @@ std::string ShortRanges(const std::vector<int> &numbers)
     int runs = 0;
     for (std::size_t i = 0; i < numbers.size(); ++i) {
         if (i == 0 || numbers[i] != numbers[i - 1] + 1) {
-            if (++runs > 8) return NumberRanges(head) + ", ...";
+            if (++runs > 6) return NumberRanges(head) + ", ...";
         }
         head.push_back(numbers[i]);
     }
@@ -364,9 +364,9 @@ PlanReport ComputePlanReport(const PatternInput &in, const std::vector<nuk::Poin
         if (p.height < 0.0) p.flags |= kBelowFloor;
         if (BlockedByCamera(p.position, camera)) p.flags |= kBlockedByCamera;
         if (options.framing && InPicture(p.position, camera, *options.framing)) p.flags |= kInPicture;
-        // Points on the base plane come out a hair behind it in single
-        // precision; they are as grazing as those exactly on it.
-        if (p.elevation < options.grazingBelow - 1e-6) p.flags |= kGrazing;
+        // The row ends at 180 degrees come out a hair (5e-6 degrees) behind
+        // the base plane in single precision; they count as on it.
+        if (p.elevation < options.grazingBelow - 1e-4) p.flags |= kGrazing;
 
         r.belowFloor += (p.flags & kBelowFloor) != 0;
         r.blockedByCamera += (p.flags & kBlockedByCamera) != 0;
@@ -442,10 +442,10 @@ std::string ReportText(const PlanReport &r)
     };
 
     t += "Plan report (lengths in mm, angles in degrees)\n";
-    t += "  " + std::to_string(r.positions.size()) + " positions at " + std::to_string(in.viewDistance) +
-         " mm from the object's centre, steps " + std::to_string(in.horizontalStep) + " horizontal and " +
-         std::to_string(in.verticalStep) + " vertical\n";
-    t += "  object " + std::to_string(in.objectSize) + " mm, its centre " + std::to_string(in.objectHeight) +
+    t += "  " + std::to_string(r.positions.size()) + " positions " + std::to_string(in.viewDistance) +
+         " mm from the object's centre, steps " + std::to_string(in.horizontalStep) + " and " +
+         std::to_string(in.verticalStep) + "\n";
+    t += "  object " + std::to_string(in.objectSize) + " mm, centre " + std::to_string(in.objectHeight) +
          " mm above the floor, camera at " + std::to_string(in.cameraDistance) + " mm\n\n";
 
     t += PadRight("Positions", 34) + PadLeft(std::to_string(r.positions.size()), 6) + "\n";

@@ -100,6 +100,18 @@ TEST(PlanReport, DefaultPlanFlagsCountedByHand)
     EXPECT_NEAR(centre.height, 1000.0, 0.1);
 }
 
+TEST(PlanReport, RowEndsCountAsOnTheBasePlane)
+{
+    // With no grazing limit only the floor and the camera take lights away,
+    // the row ends at 180 degrees (a hair behind the plane in single
+    // precision) included.
+    planner::ReportOptions opt;
+    opt.grazingBelow = 0;
+    const PlanReport r = reportOf(PatternInput{}, opt);
+    EXPECT_EQ(r.grazing, 0);
+    EXPECT_EQ(r.usable, 145 - 40 - 1);
+}
+
 // Nearest neighbours of the default plan's usable directions: the closest are
 // neighbours on row a = 15 (b = 45 ... 135 are above 10 degrees), a chord of
 // 2 asin(sin 15 sin 7.5); the farthest a full row step of 15.
