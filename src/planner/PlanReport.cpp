@@ -444,7 +444,7 @@ std::string ReportText(const PlanReport &r)
     t += "Plan report (lengths in mm, angles in degrees)\n";
     t += "  " + std::to_string(r.positions.size()) + " positions " + std::to_string(in.viewDistance) +
          " mm from the object's centre, steps " + std::to_string(in.horizontalStep) + " and " +
-         std::to_string(in.verticalStep) + "\n";
+         std::to_string(in.verticalStep) + " degrees\n";
     t += "  object " + std::to_string(in.objectSize) + " mm, centre " + std::to_string(in.objectHeight) +
          " mm above the floor, camera at " + std::to_string(in.cameraDistance) + " mm\n\n";
 
