@@ -4,8 +4,8 @@
 set -euo pipefail
 
 PACKAGES=(
-  build-essential cmake ninja-build pkg-config git python3
-  qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-qpa-plugins
+  build-essential cmake ninja-build pkg-config git python3 python3-numpy
+  qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-qpa-plugins qt6-svg-dev libqt6svg6
   libgl-dev libglu1-mesa-dev libgl1-mesa-dri libglx-mesa0
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev libfast-float-dev

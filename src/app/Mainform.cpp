@@ -36,6 +36,7 @@
 
 #include "app/GLView.h"
 #include "app/ModelLoader.h"
+#include "app/PlanReportDialog.h"
 #include "app/SceneRenderer.h"
 #include "app/SpinEdit.h"
 #include "planner/Parameters.h"
@@ -251,6 +252,10 @@ void TForm1::buildControls()
         AddToolButton("TB_resetview", QStringLiteral("Reset view"),
                       QStringLiteral("Reset view: turn, move and zoom back to the start (Home over the view)"));
     connect(TB_resetview, &QToolButton::clicked, this, [this] { ResetView(); });
+    QToolButton *planReport = AddToolButton(
+        "TB_planreport", QStringLiteral("Plan report\u2026"),
+        QStringLiteral("Plan report: flagged positions, spread of the light directions, fitting and framing"));
+    connect(planReport, &QToolButton::clicked, this, [this] { PlanReportDialog::Open(this); });
 
     Panel1 = MakePanel(this, "Panel1", QFrame::Raised);
 

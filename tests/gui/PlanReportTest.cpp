@@ -1,0 +1,142 @@
+// "Plan report…": one non-modal dialog that follows "Generate -->", "Apply ->"
+// and its own inputs. Expected figures are the hand counts of the default
+// plan (see the report's unit tests).
+
+#include <memory>
+
+#include <QCheckBox>
+#include <QDoubleSpinBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+
+#include "GuiTestSupport.h"
+#include "app/Mainform.h"
+#include "app/PlanReportDialog.h"
+#include "app/SpinEdit.h"
+#include "plot/PlanPlot.h"
+
+using guitest::ScratchDir;
+
+class PlanReportTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<ScratchDir> dir; // "Generate -->" writes acquisition.txt here
+    std::unique_ptr<TForm1> form;
+
+    PlanReportDialog *open()
+    {
+        auto *button = form->findChild<QToolButton *>("TB_planreport");
+        if (!button) return nullptr;
+        QTest::mouseClick(button, Qt::LeftButton);
+        return form->findChild<PlanReportDialog *>();
+    }
+
+private slots:
+    void init()
+    {
+        dir = std::make_unique<ScratchDir>();
+        form = std::make_unique<TForm1>();
+        form->showMessage = [](QMessageBox::Icon, const QString &) {};
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    }
+    void cleanup()
+    {
+        form.reset();
+        dir.reset();
+    }
+
+    void buttonOpensOneDialogThatLetsTheWindowWork()
+    {
+        auto *button = form->findChild<QToolButton *>("TB_planreport");
+        QVERIFY(button);
+        QCOMPARE(button->text(), QStringLiteral("Plan report\u2026"));
+        PlanReportDialog *d = open();
+        QVERIFY(d);
+        QVERIFY(d->isVisible());
+        QVERIFY(!d->isModal());
+        QVERIFY(!d->report());
+        QVERIFY(d->figures->toPlainText().contains("No plan yet"));
+
+        // The window still takes clicks while the dialog is open.
+        QTest::mouseClick(form->Button2, Qt::LeftButton);
+        QVERIFY(d->report());
+        QCOMPARE(d->report()->positions.size(), std::size_t(145));
+        QCOMPARE(d->report()->usable, 81);
+        QCOMPARE(d->report()->belowFloor, 40);
+        QVERIFY(d->figures->toPlainText().contains("below the floor                     40  106-145"));
+
+        // A second click raises the same dialog.
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(form->findChildren<PlanReportDialog *>().size(), 1);
+        // The log keeps its single line.
+        QCOMPARE(form->Memo1->toPlainText(), QStringLiteral("Program Started"));
+    }
+
+    void followsApplyAndGenerate()
+    {
+        PlanReportDialog *d = open();
+        QVERIFY(d);
+        QTest::mouseClick(form->Button2, Qt::LeftButton);
+        // Centre 2500 mm up: the 1500 mm dome stays above the floor, leaving
+        // 145 - 36 grazing - 1 blocked.
+        form->CSE_hgh->setValue(2500);
+        QTest::mouseClick(form->Button1, Qt::LeftButton);
+        QCOMPARE(d->report()->input.objectHeight, 2500);
+        QCOMPARE(d->report()->belowFloor, 0);
+        QCOMPARE(d->report()->usable, 108);
+        // Steps 90 with the camera moved to 2000: five positions, the central
+        // light in front of the camera now and usable.
+        form->CSE_camdist->setValue(2000);
+        QTest::mouseClick(form->Button1, Qt::LeftButton);
+        form->CSE_hangle->setValue(90);
+        form->CSE_vangle->setValue(90);
+        QTest::mouseClick(form->Button2, Qt::LeftButton);
+        QCOMPARE(d->report()->positions.size(), std::size_t(5));
+        QCOMPARE(d->report()->blockedByCamera, 0);
+        QCOMPARE(d->report()->usable, 1);
+    }
+
+    void inputsInMillimetresAndDegrees()
+    {
+        PlanReportDialog *d = open();
+        QVERIFY(d);
+        QCOMPARE(d->sensorWidth->suffix(), QStringLiteral(" mm"));
+        QCOMPARE(d->focalLength->suffix(), QStringLiteral(" mm"));
+        QCOMPARE(d->grazingBelow->suffix(), QStringLiteral("\u00B0"));
+        QVERIFY(!d->focalLength->isEnabled());
+        QTest::mouseClick(form->Button2, Qt::LeftButton);
+        QVERIFY(!d->report()->framing);
+
+        // 36 x 24 mm behind 50 mm from 1000 mm: 720 x 480 mm.
+        d->framingKnown->setChecked(true);
+        QVERIFY(d->focalLength->isEnabled());
+        QVERIFY(d->report()->framing);
+        QVERIFY(d->figures->toPlainText().contains("720.0 x 480.0 mm"));
+        d->focalLength->setValue(100);
+        QVERIFY(d->figures->toPlainText().contains("360.0 x 240.0 mm"));
+
+        // No grazing limit: only the floor and the camera take lights away.
+        d->grazingBelow->setValue(0);
+        QCOMPARE(d->report()->grazing, 0);
+        QCOMPARE(d->report()->usable, 145 - 40 - 1);
+    }
+
+    void plotShowsTheBlockedCentralLight()
+    {
+        PlanReportDialog *d = open();
+        QVERIFY(d);
+        QVERIFY(QTest::qWaitForWindowExposed(d));
+        QTest::mouseClick(form->Button2, Qt::LeftButton);
+        const QImage img = d->plotView->grab().toImage();
+        const QPointF centre = plot::LayoutFor(QSizeF(d->plotView->size())).centre * img.devicePixelRatio();
+        QVERIFY(guitest::Near(img.pixelColor(centre.toPoint()), plot::kBlocked, 10));
+    }
+};
+
+QTEST_MAIN(PlanReportTest)
+#include "PlanReportTest.moc"
