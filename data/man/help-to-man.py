@@ -63,7 +63,7 @@ def parse(text):
 def esc(text):
     """Plain text for roff: backslashes, option names' minus signs, no line starting with a control."""
     text = text.replace("\\", "\\e")
-    text = re.sub(r"(?<![\w-])(--?)(?=[A-Za-z])", lambda m: "\\-" * len(m.group(1)), text)
+    text = re.sub(r"(?<![\w-])--?[A-Za-z][\w-]*", lambda m: m.group(0).replace("-", "\\-"), text)
     return "\n".join(("\\&" + l if l[:1] in (".", "'") else l) for l in text.split("\n"))
 
 
