@@ -12,7 +12,7 @@ PACKAGES=(
   clang libclang-rt-14-dev
   xvfb xauth imagemagick fonts-dejavu-core fonts-dejavu-extra xdotool
   # packaging and its checks (scripts/package-check.sh)
-  desktop-file-utils appstream lintian dpkg-dev fakeroot file librsvg2-bin
+  desktop-file-utils appstream lintian dpkg-dev fakeroot file man-db librsvg2-bin
 )
 
 missing=()
