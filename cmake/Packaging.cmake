@@ -26,7 +26,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The libraries the programs link come from dpkg-shlibdeps; what Qt and GL
 # load at run time does not show in the programs and is named here: the X11
-# platform plugin, and Mesa's drivers for a machine without its own GL.
+# platform plugin, and Mesa's drivers for a machine without its own GL. A
+# new run-time plugin (image formats, SVG icons) belongs in the Depends too.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libgl1-mesa-dri")
