@@ -11,6 +11,8 @@ PACKAGES=(
   libcli11-dev nlohmann-json3-dev libfast-float-dev
   clang libclang-rt-14-dev
   xvfb xauth imagemagick fonts-dejavu-core fonts-dejavu-extra xdotool
+  # packaging and its checks (scripts/package-check.sh)
+  desktop-file-utils appstream lintian dpkg-dev fakeroot file man-db librsvg2-bin
 )
 
 missing=()

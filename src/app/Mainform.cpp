@@ -21,9 +21,6 @@
 #include <QFrame>
 #include <QLabel>
 #include <QMessageBox>
-#include <QPainter>
-#include <QPainterPath>
-#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QResizeEvent>
@@ -34,6 +31,8 @@
 #include <QToolButton>
 #include <QWheelEvent>
 
+#include "app/AboutDialog.h"
+#include "app/AppIcons.h"
 #include "app/GLView.h"
 #include "app/ModelLoader.h"
 #include "app/PlanReportDialog.h"
@@ -53,40 +52,6 @@ constexpr int kPanel1Width = 265;
 constexpr int kMemoHeight = 67;
 // Bottom of the lowest control group in the left panel.
 constexpr int kPanel1Content = 256 + 281;
-
-// The toolbar button's picture: a small triangle mesh.
-QIcon LoadModelIcon()
-{
-    QPixmap pm(16, 16);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing, true);
-    const QPointF a(1.5, 13.5), b(8, 2), c(14.5, 13.5), m(8, 9.5), l(4.5, 7.5), r(11.5, 7.5);
-    const QColor fills[] = {QColor(120, 170, 230), QColor(90, 140, 210), QColor(160, 200, 240), QColor(70, 120, 190)};
-    const QPointF tris[4][3] = {{a, m, l}, {l, m, b}, {b, m, r}, {r, m, c}};
-    for (int i = 0; i < 4; ++i) {
-        QPainterPath path;
-        path.moveTo(tris[i][0]);
-        path.lineTo(tris[i][1]);
-        path.lineTo(tris[i][2]);
-        path.closeSubpath();
-        p.fillPath(path, fills[i]);
-    }
-    QPainterPath bottom;
-    bottom.moveTo(a);
-    bottom.lineTo(m);
-    bottom.lineTo(c);
-    bottom.closeSubpath();
-    p.fillPath(bottom, QColor(200, 225, 250));
-    p.setPen(QPen(QColor(0, 0, 96), 1.0));
-    p.drawPolygon(QPolygonF({a, b, c}));
-    p.drawLine(a, m);
-    p.drawLine(b, m);
-    p.drawLine(c, m);
-    p.drawLine(l, m);
-    p.drawLine(r, m);
-    return QIcon(pm);
-}
 
 QFrame *MakePanel(QWidget *parent, const char *name, QFrame::Shadow shadow)
 {
@@ -189,6 +154,7 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent)
     Form1 = this;
     setObjectName("Form1");
     setWindowTitle(QString::fromLatin1(kCaption));
+    setWindowIcon(ApplicationIcon());
     // The layout's pixel positions were made for a narrow 11 pixel font;
     // where that face is missing, take the closest narrow one at hand.
     QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
@@ -256,6 +222,9 @@ void TForm1::buildControls()
         "TB_planreport", QStringLiteral("Plan report\u2026"),
         QStringLiteral("Plan report: flagged positions, spread of the light directions, fitting and framing"));
     connect(planReport, &QToolButton::clicked, this, [this] { PlanReportDialog::Open(this); });
+    QToolButton *about =
+        AddToolButton("TB_about", QStringLiteral("?"), QStringLiteral("About Quorvel: version, licence, Qt version"));
+    connect(about, &QToolButton::clicked, this, [this] { ShowAboutDialog(this); });
 
     Panel1 = MakePanel(this, "Panel1", QFrame::Raised);
 

@@ -163,6 +163,14 @@ int runInspect(const InspectOptions &opt)
         std::printf("%s\n", toJson(*mesh, opt, result, mask).dump().c_str());
     else
         printText(*mesh, opt, result, mask);
+    if (result != 0) {
+        // The summary keeps the import's code and message; the system's
+        // reason (missing, a folder, no permission) is what the user acts on.
+        const std::string message = nuk::PlyFile::ErrorMessage(load.error);
+        std::string why = load.outOfMemory ? load.reason : message;
+        if (!load.outOfMemory && !load.reason.empty() && load.reason != message) why += " (" + load.reason + ")";
+        std::fprintf(stderr, "quorvel-cli inspect: cannot load %s: %s\n", opt.file.c_str(), why.c_str());
+    }
     return result == 0 ? kOk : kFailure;
 }
 
@@ -174,7 +182,7 @@ Action addInspectCommand(CLI::App &app)
     CLI::App *cmd = app.add_subcommand("inspect", "Load a PLY reference model as the window does and describe it");
     cmd->footer("Runs the window's model loading (import, bounding box, face and vertex normals) and prints the "
                 "result, the error code and its message, the counts, the camera, the texture names and the box. "
-                "Exit status 0 when the import succeeded, 1 when it failed.");
+                "Exit status 0 when the import succeeded, 1 when it failed (with the reason on stderr).");
     cmd->add_option("FILE", opt->file, "PLY file to load")->required()->type_name("PATH");
     cmd->add_flag("--json", opt->json, "print one JSON object instead of text");
     cmd->add_flag("--elements", opt->elements, "also list every vertex and face");

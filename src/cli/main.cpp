@@ -1,32 +1,28 @@
 // quorvel-cli: the planner without the window, for scripting the capture rig.
 
-#include <cstdio>
+#include <string>
 #include <vector>
 
 #include <CLI/CLI.hpp>
 
+#include "Version.h"
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
 
 int main(int argc, char **argv)
 {
     CLI::App app{"Quorvel command-line planner for PTM image acquisition", "quorvel-cli"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", std::string("quorvel-cli ") + QUORVEL_VERSION, "Print the version and exit");
+    app.footer("Exit status: 0 on success, 1 when the work failed (a file that cannot be read or written), 2 when "
+               "the command line is wrong. 'quorvel-cli SUBCOMMAND --help' tells a subcommand's options.");
 
     std::vector<cli::Action> actions;
     actions.push_back(cli::addPatternCommand(app));
     actions.push_back(cli::addInspectCommand(app));
     actions.push_back(cli::addReportCommand(app));
 
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::CallForHelp &e) {
-        return app.exit(e);
-    } catch (const CLI::CallForAllHelp &e) {
-        return app.exit(e);
-    } catch (const CLI::ParseError &e) {
-        std::fprintf(stderr, "quorvel-cli: %s\n", e.what());
-        return cli::kUsage;
-    }
+    if (const int rc = cli::ParseCommandLine(app, argc, argv); rc >= 0) return rc;
 
     for (const cli::Action &act : actions) {
         const int rc = act();
