@@ -18,10 +18,9 @@ namespace planner
 
 std::string AcquisitionError::text(const std::string &path) const
 {
-    std::string s = path;
-    if (line > 0) s += (s.empty() ? "line " : ", line ") + std::to_string(line);
-    if (!s.empty()) s += ": ";
-    return s + message;
+    // A file that could not be read at all is named in the message itself.
+    if (line <= 0) return message;
+    return (path.empty() ? "line " : path + ", line ") + std::to_string(line) + ": " + message;
 }
 
 namespace
@@ -288,6 +287,7 @@ private:
     bool row(PatternInput &in, int i)
     {
         const std::string name = "row # " + std::to_string(i);
+        const int rowLine = lines_.number();
         RowSeen r;
         r.number = i;
         if (!blank() || !fieldLine("height", r.height) || !fieldLine("distance", r.distance)) return false;
@@ -308,6 +308,11 @@ private:
             if (!pointLine(line, j))
                 return fail(lines_.number(),
                             "expected a point line 'N]  X  Y  Z' of " + name + ", found " + Shown(line));
+            // A first row numbered 1 means the base plane was left out,
+            // point 0 with it: this one is the top pole, misnumbered.
+            if (rows_.empty() && i == 1 && j == 0 && in.excludeBasePlane)
+                return fail(rowLine, "expected row # 0: the first row has point 0, which row # 1 has only when the "
+                                     "base plane is included");
             if (centralRow && k < expected.size() && expected[k] == central && j != central) {
                 in.excludeCentralPoint = true;
                 ++k;
@@ -562,6 +567,9 @@ AcquisitionRead ReadAcquisitionFile(const std::string &path)
     if (::stat(path.c_str(), &st) != 0) return failed(std::strerror(errno));
     if (S_ISDIR(st.st_mode)) return failed(std::strerror(EISDIR));
     if (!S_ISREG(st.st_mode)) return failed("not a regular file");
+    const std::string tooLarge =
+        "larger than any acquisition file (" + std::to_string(kMaxAcquisitionFileSize >> 20) + " MB)";
+    if (static_cast<unsigned long long>(st.st_size) > kMaxAcquisitionFileSize) return failed(tooLarge);
     std::FILE *f = std::fopen(path.c_str(), "rb");
     if (!f) return failed(std::strerror(errno));
     std::string text;
@@ -570,8 +578,7 @@ AcquisitionRead ReadAcquisitionFile(const std::string &path)
     while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) {
         if (text.size() + n > kMaxAcquisitionFileSize) {
             std::fclose(f);
-            return failed("larger than any acquisition file (" + std::to_string(kMaxAcquisitionFileSize >> 20) +
-                          " MB)");
+            return failed(tooLarge);
         }
         text.append(buf, n);
     }

@@ -18,7 +18,7 @@ namespace planner
 struct AcquisitionError {
     int line = 0; // 1-based; 0 when the file could not be read at all
     std::string message;
-    // "line 12: expected ..."; the file's name first when given.
+    // "line 12: expected ...", or "PATH, line 12: ..." with a path.
     std::string text(const std::string &path = {}) const;
 };
 
