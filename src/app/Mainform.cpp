@@ -35,6 +35,7 @@
 #include <QWheelEvent>
 
 #include "app/GLView.h"
+#include "app/LightExportAction.h"
 #include "app/ModelLoader.h"
 #include "app/SceneRenderer.h"
 #include "app/SpinEdit.h"
@@ -251,6 +252,7 @@ void TForm1::buildControls()
         AddToolButton("TB_resetview", QStringLiteral("Reset view"),
                       QStringLiteral("Reset view: turn, move and zoom back to the start (Home over the view)"));
     connect(TB_resetview, &QToolButton::clicked, this, [this] { ResetView(); });
+    lightExport = new LightExportAction(this);
 
     Panel1 = MakePanel(this, "Panel1", QFrame::Raised);
 
