@@ -11,6 +11,7 @@ PACKAGES=(
   libcli11-dev nlohmann-json3-dev libfast-float-dev
   clang libclang-rt-14-dev
   xvfb xauth imagemagick fonts-dejavu-core fonts-dejavu-extra xdotool
+  locales
 )
 
 missing=()
