@@ -2,6 +2,9 @@
 // runs it. Any input either reads back as a pattern that the generator
 // writes again line for line, and that exports in every format, or gives a
 // message naming a line of the input. A broken promise traps.
+//
+// A campaign (asan preset), on a scratch copy of the seeds:
+//   build/asan/fuzz/acquisition_fuzz -max_len=32768 -max_total_time=900 scratch/
 
 #include <cstddef>
 #include <cstdint>
