@@ -47,7 +47,8 @@ public:
     QToolButton *TB_loadmodel;
     QFrame *ToolButton2;
     QToolButton *TB_resetview; // "Reset view"
-    LightExportAction *lightExport = nullptr; // "Export light positions…"
+    // "Export light positions…", in its own files.
+    LightExportAction *lightExport = nullptr;
     QFrame *Panel1;
     QFrame *Panel3;
     QLabel *Label1;
