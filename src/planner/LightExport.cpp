@@ -126,13 +126,13 @@ std::optional<ImageNamePattern> ImageNamePattern::Parse(std::string_view pattern
             return std::nullopt;
         }
         const char conv = pattern[i];
-        const std::string spec(pattern.substr(start, i - start + 1));
+        const std::string written(pattern.substr(start, i - start + 1));
         if (conv != 'd' && conv != 'i' && conv != 'u') {
-            error = quoted + ": '" + spec + "' is not an integer conversion; use %d, %i or %u (e.g. %04d)";
+            error = quoted + ": '" + written + "' is not an integer conversion; use %d, %i or %u (e.g. %04d)";
             return std::nullopt;
         }
         if (p.width_ > kMaxWidth || p.precision_ > kMaxWidth) {
-            error = quoted + ": the width in '" + spec + "' is over " + std::to_string(kMaxWidth);
+            error = quoted + ": the width in '" + written + "' is over " + std::to_string(kMaxWidth);
             return std::nullopt;
         }
         ++conversions;
