@@ -13,6 +13,7 @@ PACKAGES=(
   xvfb xauth imagemagick fonts-dejavu-core fonts-dejavu-extra xdotool
   # packaging and its checks (scripts/package-check.sh)
   desktop-file-utils appstream lintian dpkg-dev fakeroot file man-db librsvg2-bin
+  locales
 )
 
 missing=()

@@ -34,6 +34,7 @@
 #include "app/AboutDialog.h"
 #include "app/AppIcons.h"
 #include "app/GLView.h"
+#include "app/LightExportAction.h"
 #include "app/ModelLoader.h"
 #include "app/PlanReportDialog.h"
 #include "app/SceneRenderer.h"
@@ -225,6 +226,7 @@ void TForm1::buildControls()
     QToolButton *about =
         AddToolButton("TB_about", QStringLiteral("?"), QStringLiteral("About Quorvel: version, licence, Qt version"));
     connect(about, &QToolButton::clicked, this, [this] { ShowAboutDialog(this); });
+    lightExport = new LightExportAction(this);
 
     Panel1 = MakePanel(this, "Panel1", QFrame::Raised);
 

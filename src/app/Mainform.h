@@ -31,6 +31,7 @@ class QToolButton;
 class QKeyEvent;
 class QWheelEvent;
 class GLView;
+class LightExportAction;
 class SpinEdit;
 
 class TForm1 : public QWidget
@@ -46,6 +47,8 @@ public:
     QToolButton *TB_loadmodel;
     QFrame *ToolButton2;
     QToolButton *TB_resetview; // "Reset view"
+    // "Export light positions…", in its own files.
+    LightExportAction *lightExport = nullptr;
     QFrame *Panel1;
     QFrame *Panel3;
     QLabel *Label1;

@@ -20,5 +20,6 @@ using Action = std::function<int()>;
 Action addPatternCommand(CLI::App &app);
 Action addInspectCommand(CLI::App &app);
 Action addReportCommand(CLI::App &app);
+Action addExportCommand(CLI::App &app);
 
 } // namespace cli

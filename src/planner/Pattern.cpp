@@ -63,8 +63,10 @@ std::string BuildPattern(const PatternInput &in, PatternLists &out)
     t.add("object size         %6i\n", static_cast<int>(in.objectSize));
     t.add("object height       %6i\n", static_cast<int>(in.objectHeight));
     t.add("camera distance     %6i\n", static_cast<int>(in.cameraDistance));
-    t.add("horizontal angle    %6.2f\n", static_cast<double>(h));
-    t.add("vertical angle      %6.2f\n", static_cast<double>(v));
+    // "%6.2f" of whole degrees, spelled out: printf's %f would follow the
+    // locale's decimal comma, and the window runs in the user's locale.
+    t.add("horizontal angle    %3d.00\n", in.horizontalStep);
+    t.add("vertical angle      %3d.00\n", in.verticalStep);
     t.add("parallels           %6i\n", parallels);
     t.add("meridiens           %6i\n", meridians);
     t.add("\n%s\n\n", kSeparator);

@@ -1,0 +1,226 @@
+#include "app/ExportLightsDialog.h"
+
+#include <string>
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QDoubleSpinBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+namespace
+{
+
+QString FileFilter(planner::LightFormat f)
+{
+    switch (f) {
+    case planner::LightFormat::Lp:
+        return QStringLiteral("RTI light positions (*.lp)");
+    case planner::LightFormat::Dome:
+        return QStringLiteral("Dome description (*.dome)");
+    case planner::LightFormat::Csv:
+        return QStringLiteral("Table, comma-separated (*.csv)");
+    }
+    return {};
+}
+
+QString Extension(planner::LightFormat f) { return QString::fromLatin1(planner::FormatExtension(f)); }
+
+// The name with the format's extension in place of any of the three.
+QString WithExtension(const QString &path, planner::LightFormat f)
+{
+    QString base = path;
+    for (planner::LightFormat other : planner::kLightFormats)
+        if (base.endsWith(Extension(other), Qt::CaseInsensitive)) {
+            base.chop(Extension(other).size());
+            break;
+        }
+    return base + Extension(f);
+}
+
+QDoubleSpinBox *LengthBox(QWidget *parent, const char *name, double minimum)
+{
+    auto *b = new QDoubleSpinBox(parent);
+    b->setObjectName(name);
+    b->setRange(minimum, 100000.0);
+    b->setDecimals(2);
+    b->setSuffix(QStringLiteral(" mm"));
+    return b;
+}
+
+} // namespace
+
+ExportLightsDialog::ExportLightsDialog(QWidget *parent, std::size_t lightCount, const LightExportChoice &initial)
+    : QDialog(parent), lightCount_(lightCount)
+{
+    setObjectName("ExportLightsDialog");
+    setWindowTitle(QStringLiteral("Export light positions"));
+
+    CB_format = new QComboBox(this);
+    CB_format->setObjectName("CB_format");
+    for (planner::LightFormat f : planner::kLightFormats)
+        CB_format->addItem(QString::fromLatin1(planner::FormatDescription(f)), static_cast<int>(f));
+    CB_format->setCurrentIndex(CB_format->findData(static_cast<int>(initial.format)));
+
+    ED_file = new QLineEdit(this);
+    ED_file->setObjectName("ED_file");
+    ED_file->setMinimumWidth(320);
+    ED_file->setText(initial.path.isEmpty()
+                         ? QDir::current().filePath(QStringLiteral("acquisition") + Extension(initial.format))
+                         : initial.path);
+    BT_browse = new QPushButton(QStringLiteral("Browse\u2026"), this);
+    BT_browse->setObjectName("BT_browse");
+    auto *fileRow = new QHBoxLayout;
+    fileRow->addWidget(ED_file, 1);
+    fileRow->addWidget(BT_browse);
+
+    ED_images = new QLineEdit(QString::fromStdString(initial.options.imagePattern), this);
+    ED_images->setObjectName("ED_images");
+    ED_images->setToolTip(QStringLiteral("The camera's file names, with one number conversion such as %04d: "
+                                         "IMG_%04d.JPG gives IMG_0001.JPG, IMG_0002.JPG, ... in shooting order"));
+    SE_first = new QSpinBox(this);
+    SE_first->setObjectName("SE_first");
+    SE_first->setRange(0, static_cast<int>(planner::ImageNamePattern::kMaxNumber));
+    SE_first->setValue(static_cast<int>(initial.options.firstNumber));
+    SE_first->setToolTip(QStringLiteral("Number of the first photograph"));
+
+    SE_imagewidth = LengthBox(this, "SE_imagewidth", 0.0);
+    SE_imagewidth->setSpecialValueText(QStringLiteral("unknown"));
+    SE_imagewidth->setValue(initial.options.imageWidth);
+    SE_imagewidth->setToolTip(QStringLiteral("Width in millimetres that the image spans on the object"));
+    SE_voffset = LengthBox(this, "SE_voffset", -100000.0);
+    SE_voffset->setValue(initial.options.verticalOffset);
+    SE_voffset->setToolTip(QStringLiteral("Vertical offset in millimetres, for the dome's reader"));
+    ED_label = new QLineEdit(QString::fromStdString(initial.options.label), this);
+    ED_label->setObjectName("ED_label");
+    ED_label->setPlaceholderText(QStringLiteral("made from the parameters"));
+
+    LB_names = new QLabel(this);
+    LB_names->setObjectName("LB_names");
+    LB_names->setWordWrap(true);
+
+    auto *form = new QFormLayout;
+    form->addRow(QStringLiteral("Format:"), CB_format);
+    form->addRow(QStringLiteral("File:"), fileRow);
+    form->addRow(QStringLiteral("Image names:"), ED_images);
+    form->addRow(QStringLiteral("First number:"), SE_first);
+    form->addRow(QString(), LB_names);
+    form->addRow(QStringLiteral("Image width (mm, .dome):"), SE_imagewidth);
+    form->addRow(QStringLiteral("Vertical offset (mm, .dome):"), SE_voffset);
+    form->addRow(QStringLiteral("Label (.dome):"), ED_label);
+
+    auto *note = new QLabel(QStringLiteral("Lights in shooting order, directions from the object's centre: x right, "
+                                           "y up, z toward the camera. Lengths in millimetres."),
+                            this);
+    note->setWordWrap(true);
+
+    Buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    Buttons->setObjectName("Buttons");
+    Buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("Export"));
+
+    auto *top = new QVBoxLayout(this);
+    top->addLayout(form);
+    top->addWidget(note);
+    top->addWidget(Buttons);
+
+    chooseFile = [this](const QString &current, planner::LightFormat f) {
+        QString path = QFileDialog::getSaveFileName(this, windowTitle(), current, FileFilter(f));
+        if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty()) path += Extension(f);
+        return path;
+    };
+
+    connect(CB_format, qOverload<int>(&QComboBox::currentIndexChanged), this, [this] { formatChanged(); });
+    connect(BT_browse, &QPushButton::clicked, this, [this] { browse(); });
+    connect(ED_file, &QLineEdit::textChanged, this, [this] { refresh(); });
+    connect(ED_images, &QLineEdit::textChanged, this, [this] { refresh(); });
+    connect(SE_first, qOverload<int>(&QSpinBox::valueChanged), this, [this] { refresh(); });
+    connect(Buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(Buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    formatChanged();
+}
+
+planner::LightFormat ExportLightsDialog::format() const
+{
+    return static_cast<planner::LightFormat>(CB_format->currentData().toInt());
+}
+
+LightExportChoice ExportLightsDialog::choice() const
+{
+    LightExportChoice c;
+    c.format = format();
+    c.path = ED_file->text().trimmed();
+    c.options.imagePattern = ED_images->text().toStdString();
+    c.options.firstNumber = SE_first->value();
+    c.options.imageWidth = SE_imagewidth->value();
+    c.options.verticalOffset = SE_voffset->value();
+    c.options.label = ED_label->text().toStdString();
+    return c;
+}
+
+QString ExportLightsDialog::problem() const
+{
+    std::string error;
+    const std::optional<planner::ImageNamePattern> names =
+        planner::ImageNamePattern::Parse(ED_images->text().toStdString(), error);
+    if (!names) return QString::fromStdString(error);
+    const long long first = SE_first->value();
+    const long long last = first + static_cast<long long>(lightCount_) - 1;
+    if (last > planner::ImageNamePattern::kMaxNumber)
+        return QStringLiteral("The last photograph would need a number over %1.")
+            .arg(planner::ImageNamePattern::kMaxNumber);
+    if (format() == planner::LightFormat::Lp &&
+        (names->Name(first).find(' ') != std::string::npos || names->Name(last).find(' ') != std::string::npos))
+        return QStringLiteral("An .lp file cannot hold image names with spaces.");
+    if (ED_file->text().trimmed().isEmpty()) return QStringLiteral("Choose a file to write.");
+    if (lightCount_ == 0) return QStringLiteral("The pattern has no positions to export.");
+    return {};
+}
+
+void ExportLightsDialog::formatChanged()
+{
+    const planner::LightFormat f = format();
+    if (!ED_file->text().trimmed().isEmpty()) ED_file->setText(WithExtension(ED_file->text().trimmed(), f));
+    const bool dome = f == planner::LightFormat::Dome;
+    SE_imagewidth->setEnabled(dome);
+    SE_voffset->setEnabled(dome);
+    ED_label->setEnabled(dome);
+    refresh();
+}
+
+void ExportLightsDialog::browse()
+{
+    const QString path = chooseFile(ED_file->text().trimmed(), format());
+    if (path.isEmpty()) return;
+    ED_file->setText(path);
+    // A name chosen with another format's extension takes that format.
+    if (const std::optional<planner::LightFormat> f = planner::FormatFromPath(path.toStdString()); f && *f != format())
+        CB_format->setCurrentIndex(CB_format->findData(static_cast<int>(*f)));
+}
+
+void ExportLightsDialog::refresh()
+{
+    const QString why = problem();
+    std::string error;
+    const std::optional<planner::ImageNamePattern> names =
+        planner::ImageNamePattern::Parse(ED_images->text().toStdString(), error);
+    if (why.isEmpty() && names) {
+        const long long first = SE_first->value();
+        LB_names->setText(QStringLiteral("%1 ... %2 (%3 photographs)")
+                              .arg(QString::fromStdString(names->Name(first)),
+                                   QString::fromStdString(names->Name(first + static_cast<long long>(lightCount_) - 1)))
+                              .arg(lightCount_));
+        LB_names->setStyleSheet(QString());
+    } else {
+        LB_names->setText(why);
+        LB_names->setStyleSheet(QStringLiteral("color: #b00000"));
+    }
+    Buttons->button(QDialogButtonBox::Ok)->setEnabled(why.isEmpty());
+}

@@ -1,0 +1,61 @@
+#pragma once
+// "Export light positions": where to write the last generated pattern's
+// light positions for RTI software, in which format, and how the
+// photographs are named. Lengths are millimetres.
+
+#include <cstddef>
+#include <functional>
+
+#include <QDialog>
+#include <QString>
+
+#include "planner/LightExport.h"
+
+class QComboBox;
+class QDialogButtonBox;
+class QDoubleSpinBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSpinBox;
+
+struct LightExportChoice {
+    planner::LightFormat format = planner::LightFormat::Lp;
+    QString path; // empty: a name in the current folder
+    planner::ExportOptions options;
+};
+
+class ExportLightsDialog : public QDialog
+{
+    Q_OBJECT
+public:
+    // lightCount: photographs in the pattern, for the names shown.
+    ExportLightsDialog(QWidget *parent, std::size_t lightCount, const LightExportChoice &initial);
+
+    LightExportChoice choice() const;
+    // Why the export cannot go ahead as filled in; empty when it can.
+    QString problem() const;
+
+    // Replaceable for tests: the file chosen with "Browse…" (empty when
+    // cancelled), starting from the current one.
+    std::function<QString(const QString &current, planner::LightFormat format)> chooseFile;
+
+    QComboBox *CB_format;
+    QLineEdit *ED_file;
+    QPushButton *BT_browse;
+    QLineEdit *ED_images;
+    QSpinBox *SE_first;
+    QDoubleSpinBox *SE_imagewidth;
+    QDoubleSpinBox *SE_voffset;
+    QLineEdit *ED_label;
+    QLabel *LB_names; // the first and last image names, or what is wrong
+    QDialogButtonBox *Buttons;
+
+private:
+    planner::LightFormat format() const;
+    void formatChanged();
+    void browse();
+    void refresh();
+
+    std::size_t lightCount_;
+};

@@ -1,0 +1,274 @@
+// The toolbar's "Export light positions…": enabled after "Generate -->",
+// the dialog filled in through its seam, and the files it writes read back
+// with Qt's own readers.
+
+#include <cmath>
+#include <memory>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDoubleSpinBox>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QSurfaceFormat>
+#include <QTest>
+#include <QToolBar>
+#include <QToolButton>
+
+#include "GuiTestSupport.h"
+#include "app/ExportLightsDialog.h"
+#include "app/GLView.h"
+#include "app/LightExportAction.h"
+#include "app/Mainform.h"
+#include "app/SpinEdit.h"
+
+using guitest::ScratchDir;
+
+namespace
+{
+
+int IndexOf(QComboBox *box, planner::LightFormat f) { return box->findData(static_cast<int>(f)); }
+
+QPushButton *OkButton(ExportLightsDialog &d) { return d.Buttons->button(QDialogButtonBox::Ok); }
+
+} // namespace
+
+class ExportLightsTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<TForm1> form;
+    QStringList messages;
+    int dialogs = 0;
+
+    LightExportAction &action() { return *form->lightExport; }
+
+    void setText(QLineEdit *e, const QString &text)
+    {
+        e->selectAll();
+        QTest::keyClicks(e, text);
+    }
+
+private slots:
+    void init()
+    {
+        messages.clear();
+        dialogs = 0;
+        form = std::make_unique<TForm1>();
+        form->showMessage = [this](QMessageBox::Icon, const QString &m) { messages << m; };
+    }
+    void cleanup() { form.reset(); }
+
+    void enabledAfterTheFirstGenerate()
+    {
+        ScratchDir dir;
+        QToolButton *b = action().Button();
+        QCOMPARE(b->objectName(), QStringLiteral("TB_exportlights"));
+        QCOMPARE(b->text(), QStringLiteral("Export light positions\u2026"));
+        QCOMPARE(b->parentWidget(), static_cast<QWidget *>(form->ToolBar1));
+        QVERIFY(b->x() >= form->TB_resetview->x() + form->TB_resetview->width());
+        QVERIFY(!b->isEnabled());
+        action().runDialog = [this](ExportLightsDialog &) {
+            ++dialogs;
+            return false;
+        };
+        action().Run(); // nothing generated yet: no dialog
+        QCOMPARE(dialogs, 0);
+
+        QTest::mouseClick(form->Button2, Qt::LeftButton);
+        QVERIFY(b->isEnabled());
+        QTest::mouseClick(b, Qt::LeftButton);
+        QCOMPARE(dialogs, 1);
+        // Cancelled: nothing written, nothing said.
+        QVERIFY(!QFile::exists(dir.file("acquisition.lp")));
+        QVERIFY(messages.isEmpty());
+    }
+
+    void exportsEachFormat_data()
+    {
+        QTest::addColumn<int>("format");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("lp") << int(planner::LightFormat::Lp) << "lights.lp";
+        QTest::newRow("dome") << int(planner::LightFormat::Dome) << "lights.dome";
+        QTest::newRow("csv") << int(planner::LightFormat::Csv) << "lights.csv";
+    }
+    void exportsEachFormat()
+    {
+        QFETCH(int, format);
+        QFETCH(QString, name);
+        ScratchDir dir;
+        QTest::mouseClick(form->Button2, Qt::LeftButton); // the default pattern: 145 positions
+        // A new view distance typed but not generated: the export is of the
+        // last generated pattern.
+        form->CSE_viewd->setValue(1000);
+
+        const QString path = dir.file(name);
+        action().runDialog = [&](ExportLightsDialog &d) {
+            ++dialogs;
+            d.CB_format->setCurrentIndex(IndexOf(d.CB_format, planner::LightFormat(format)));
+            setText(d.ED_file, path);
+            setText(d.ED_images, QStringLiteral("DSC_%03d.NEF"));
+            d.SE_first->setValue(10);
+            d.SE_imagewidth->setValue(120.5);
+            setText(d.ED_label, QStringLiteral("Tablet"));
+            [&] { QCOMPARE(d.LB_names->text(), QStringLiteral("DSC_010.NEF ... DSC_154.NEF (145 photographs)")); }();
+            return OkButton(d)->isEnabled();
+        };
+        QTest::mouseClick(action().Button(), Qt::LeftButton);
+        QCOMPARE(dialogs, 1);
+        QVERIFY2(messages.isEmpty(), qPrintable(messages.join('\n')));
+        QVERIFY(form->PanelOGL->Notice()->text().contains(QStringLiteral("Exported 145 light positions to ") + name));
+
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray bytes = f.readAll();
+        const QList<QByteArray> lines = bytes.split('\n');
+        switch (planner::LightFormat(format)) {
+        case planner::LightFormat::Lp:
+            QCOMPARE(lines.size(), 147); // the count, 145 lights, the empty piece after the last line end
+            QCOMPARE(lines[0], QByteArray("145"));
+            QCOMPARE(lines[1], QByteArray("DSC_010.NEF 0 1 0"));
+            QVERIFY(lines[145].startsWith("DSC_154.NEF "));
+            break;
+        case planner::LightFormat::Csv:
+            QCOMPARE(lines.size(), 147);
+            QVERIFY(lines[0].startsWith("sequence,row,point,image,x_mm,y_mm,z_mm,"));
+            QVERIFY(lines[1].startsWith("1,0,0,DSC_010.NEF,0,1500,0,0,1,0,"));
+            break;
+        case planner::LightFormat::Dome: {
+            QJsonParseError error;
+            const QJsonObject o = QJsonDocument::fromJson(bytes, &error).object();
+            QCOMPARE(error.error, QJsonParseError::NoError);
+            QCOMPARE(o.value("label").toString(), QStringLiteral("Tablet"));
+            QCOMPARE(o.value("imageWidth").toDouble(), 120.5);
+            QCOMPARE(o.value("domeDiameter").toDouble(), 3000.0); // 1500 as generated, not 1000 as typed
+            QCOMPARE(o.value("directions").toArray().size(), 145);
+            const QJsonObject last = o.value("positions3d").toArray().last().toObject();
+            QVERIFY(std::fabs(last.value("y").toDouble() + 1500.0) < 0.01); // the bottom pole
+            break;
+        }
+        }
+
+        // The same choices are offered next time.
+        LightExportChoice offered;
+        action().runDialog = [&](ExportLightsDialog &d) {
+            offered = d.choice();
+            return false;
+        };
+        action().Run();
+        QCOMPARE(int(offered.format), format);
+        QCOMPARE(offered.path, path);
+        QCOMPARE(QString::fromStdString(offered.options.imagePattern), QStringLiteral("DSC_%03d.NEF"));
+        QCOMPARE(offered.options.firstNumber, 10LL);
+        QCOMPARE(offered.options.imageWidth, 120.5);
+    }
+
+    void dialogRefusesWhatCannotBeWritten()
+    {
+        ScratchDir dir;
+        QTest::mouseClick(form->Button2, Qt::LeftButton);
+        action().runDialog = [&](ExportLightsDialog &d) {
+            ++dialogs;
+            checkRefusals(d, dir);
+            return false;
+        };
+        action().Run();
+        QCOMPARE(dialogs, 1);
+        QVERIFY(QDir(dir.path()).entryList(QDir::Files) == QStringList{QStringLiteral("acquisition.txt")});
+    }
+
+private:
+    void checkRefusals(ExportLightsDialog &d, const ScratchDir &dir)
+    {
+        {
+            QVERIFY(OkButton(d)->isEnabled()); // the defaults are fine
+            QCOMPARE(d.ED_file->text(), dir.file("acquisition.lp"));
+            setText(d.ED_images, QStringLiteral("IMG.JPG"));
+            QVERIFY(!OkButton(d)->isEnabled());
+            QVERIFY(d.LB_names->text().contains(QStringLiteral("exactly one integer conversion")));
+            setText(d.ED_images, QStringLiteral("IMG %04d.JPG"));
+            QVERIFY(!OkButton(d)->isEnabled());
+            QVERIFY(d.LB_names->text().contains(QStringLiteral("spaces")));
+            // CSV takes such names; only the dome's fields follow the format.
+            QVERIFY(!d.SE_imagewidth->isEnabled());
+            d.CB_format->setCurrentIndex(IndexOf(d.CB_format, planner::LightFormat::Csv));
+            QVERIFY(OkButton(d)->isEnabled());
+            QCOMPARE(d.ED_file->text(), dir.file("acquisition.csv"));
+            d.CB_format->setCurrentIndex(IndexOf(d.CB_format, planner::LightFormat::Dome));
+            QCOMPARE(d.ED_file->text(), dir.file("acquisition.dome"));
+            QVERIFY(d.SE_imagewidth->isEnabled() && d.SE_voffset->isEnabled() && d.ED_label->isEnabled());
+            QVERIFY(d.SE_imagewidth->suffix().contains(QStringLiteral("mm")));
+            d.ED_file->clear();
+            QVERIFY(!OkButton(d)->isEnabled());
+            // "Browse…" with another format's extension switches the format.
+            planner::LightFormat asked = planner::LightFormat::Csv;
+            d.chooseFile = [&](const QString &, planner::LightFormat f) {
+                asked = f;
+                return dir.file("picked.lp");
+            };
+            QTest::mouseClick(d.BT_browse, Qt::LeftButton);
+            QVERIFY(asked == planner::LightFormat::Dome);
+            QCOMPARE(d.ED_file->text(), dir.file("picked.lp"));
+            QCOMPARE(d.CB_format->currentIndex(), IndexOf(d.CB_format, planner::LightFormat::Lp));
+            d.SE_first->setValue(999999999); // the last photograph's number would not fit
+            QVERIFY(!OkButton(d)->isEnabled());
+        }
+    }
+
+private slots:
+
+    void failureIsShown()
+    {
+        ScratchDir dir;
+        QTest::mouseClick(form->Button2, Qt::LeftButton);
+        action().runDialog = [&](ExportLightsDialog &d) {
+            setText(d.ED_file, dir.file("missing/lights.lp"));
+            return true;
+        };
+        action().Run();
+        QCOMPARE(messages.size(), 1);
+        QVERIFY(messages[0].contains(QStringLiteral("could not be exported")));
+        QVERIFY(messages[0].contains(QStringLiteral("missing/lights.lp")));
+        QVERIFY(messages[0].contains(QStringLiteral("No such file or directory")));
+    }
+
+    void emptyPatternIsSaidSo()
+    {
+        ScratchDir dir;
+        form->CSE_hangle->setValue(90);
+        form->CSE_vangle->setValue(90);
+        form->CB_ezero->setChecked(true);
+        form->CB_epiano->setChecked(true);
+        QTest::mouseClick(form->Button2, Qt::LeftButton);
+        QVERIFY(form->positions.empty());
+        bool okEnabled = true;
+        action().runDialog = [&](ExportLightsDialog &d) {
+            okEnabled = OkButton(d)->isEnabled();
+            return true; // as if accepted all the same
+        };
+        action().Run();
+        QVERIFY(!okEnabled);
+        QCOMPARE(messages.size(), 1);
+        QVERIFY(messages[0].contains(QStringLiteral("no positions")));
+        QVERIFY(!QFile::exists(dir.file("acquisition.lp")));
+    }
+};
+
+int main(int argc, char **argv)
+{
+    QSurfaceFormat::setDefaultFormat(GLView::ViewFormat());
+    QApplication app(argc, argv);
+    ExportLightsTest t;
+    return QTest::qExec(&t, argc, argv);
+}
+
+#include "ExportLightsTest.moc"
