@@ -11,7 +11,7 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/Commands.h"
-#include "cli/PatternOptions.h"
+#include "cli/PatternSource.h"
 #include "planner/AcquisitionReader.h"
 #include "planner/LightExport.h"
 #include "planner/Parameters.h"
@@ -22,16 +22,14 @@ namespace
 {
 
 struct ExportCommandOptions {
-    PatternOptions pattern;
+    PatternSource source; // the pattern options or --from
     std::string format;
     std::string output;
-    std::string from;
     std::string images = planner::ExportOptions{}.imagePattern;
     std::string first = "1";
     std::string imageWidth = "0";
     std::string verticalOffset = "0";
     std::string label;
-    CLI::Option *fromOption = nullptr;
 };
 
 int usage(const std::string &message)
@@ -86,22 +84,8 @@ int runExport(const ExportCommandOptions &opt)
 
     planner::PatternInput in;
     planner::PatternLists lists;
-    if (opt.fromOption->count() > 0) {
-        if (opt.pattern.anyGiven())
-            return usage("--from takes the parameters from the file; leave out the pattern options");
-        planner::AcquisitionRead read = planner::ReadAcquisitionFile(opt.from);
-        if (!read.ok) {
-            std::fprintf(stderr, "quorvel-cli export: %s\n", read.error.text(opt.from).c_str());
-            return kFailure;
-        }
-        in = read.input;
-        lists = std::move(read.lists);
-        std::printf("read %zu points from %s (view distance %d mm, recovered from its rows)\n", lists.positions.size(),
-                    opt.from.c_str(), in.viewDistance);
-    } else {
-        if (!opt.pattern.resolve("export", in)) return kUsage;
-        planner::BuildPattern(in, lists);
-    }
+    const int loaded = opt.source.load("export", in, lists, stdout);
+    if (loaded != kOk) return loaded;
 
     std::string error;
     const std::optional<planner::LightTable> table = planner::MakeLightTable(in, lists, ex, error);
@@ -133,13 +117,10 @@ Action addExportCommand(CLI::App &app)
         "the order of the acquisition file, with image names numbered from --first.\n"
         "Formats: lp (light directions for RTI fitting and viewing), dome (JSON dome description), csv (one row "
         "per position, for spreadsheets and robot controllers). Lengths are millimetres.");
-    opt->pattern.add(cmd);
+    opt->source.add(cmd);
     cmd->add_option("--format", opt->format, "lp, dome or csv (default: from the extension of --output)")
         ->type_name("FORMAT");
     cmd->add_option("--output", opt->output, "file to write")->type_name("PATH")->required();
-    opt->fromOption =
-        cmd->add_option("--from", opt->from, "acquisition file to take the pattern from, instead of the options")
-            ->type_name("ACQUISITION_FILE");
     cmd->add_option("--images", opt->images,
                     "image file names, with one integer conversion for the number (default IMG_%04d.JPG)")
         ->type_name("PATTERN");

@@ -14,7 +14,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/Commands.h"
-#include "cli/PatternOptions.h"
+#include "cli/PatternSource.h"
 #include "planner/PlanReport.h"
 #include "plot/PlanPlot.h"
 
@@ -26,7 +26,7 @@ namespace
 using Json = nlohmann::ordered_json;
 
 struct ReportOptions {
-    PatternOptions pattern;
+    PatternSource source; // the pattern options or --from
     std::string sensor;
     std::string focal;
     std::string grazing;
@@ -175,8 +175,6 @@ bool ResolveReportOptions(const ReportOptions &opt, planner::ReportOptions &out)
 
 int RunReport(const ReportOptions &opt)
 {
-    planner::PatternInput in;
-    if (!opt.pattern.resolve("report", in)) return kUsage;
     planner::ReportOptions ro;
     if (!ResolveReportOptions(opt, ro)) return kUsage;
     const bool plotting = opt.plotOption->count() > 0;
@@ -185,8 +183,10 @@ int RunReport(const ReportOptions &opt)
         return kUsage;
     }
 
+    planner::PatternInput in;
     planner::PatternLists lists;
-    planner::BuildPattern(in, lists);
+    const int loaded = opt.source.load("report", in, lists, opt.json ? nullptr : stdout);
+    if (loaded != kOk) return loaded;
     const planner::PlanReport report = planner::ComputePlanReport(in, lists.positions, ro);
 
     if (plotting) {
@@ -216,7 +216,7 @@ Action addReportCommand(CLI::App &app)
     cmd->footer("Lengths are millimetres, angles degrees. Flagged positions are findings, not errors: the exit "
                 "status is 0 whatever the plan. Without --sensor and --focal the framing and the \"in the picture\" "
                 "flag are left out.");
-    opt->pattern.add(cmd);
+    opt->source.add(cmd);
     opt->sensorOption =
         cmd->add_option("--sensor", opt->sensor, "sensor width x height in mm, e.g. 36x24")->type_name("WxH");
     opt->focalOption = cmd->add_option("--focal", opt->focal, "focal length of the lens in mm")->type_name("MM");
