@@ -35,6 +35,7 @@
 #include <QWheelEvent>
 
 #include "app/GLView.h"
+#include "app/LightCoverage.h"
 #include "app/ModelLoader.h"
 #include "app/SceneRenderer.h"
 #include "app/SpinEdit.h"
@@ -215,6 +216,7 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent)
     };
 
     connectView();
+    coverage = new LightCoverage(this);
 
     // The left panel's controls stay whole; the view keeps a usable size.
     setMinimumSize(kPanel1Width + 200, kToolBarHeight + kPanel1Content + 8);
@@ -481,6 +483,7 @@ int TForm1::LoadModel(const QString &fileName)
                              noticeDurationMs);
     }
     AppIdle();
+    if (out.load.ok()) emit modelLoaded();
     return out.load.result;
 }
 

@@ -19,5 +19,6 @@ using Action = std::function<int()>;
 
 Action addPatternCommand(CLI::App &app);
 Action addInspectCommand(CLI::App &app);
+Action addCoverageCommand(CLI::App &app);
 
 } // namespace cli

@@ -15,6 +15,7 @@ int main(int argc, char **argv)
     std::vector<cli::Action> actions;
     actions.push_back(cli::addPatternCommand(app));
     actions.push_back(cli::addInspectCommand(app));
+    actions.push_back(cli::addCoverageCommand(app));
 
     try {
         app.parse(argc, argv);

@@ -27,13 +27,20 @@ bool FitFace(const AMesh &mesh, const AFace &f)
 const char *ErrorText(RTCError e)
 {
     switch (e) {
-    case RTC_ERROR_NONE: return "no error";
-    case RTC_ERROR_INVALID_ARGUMENT: return "invalid argument";
-    case RTC_ERROR_INVALID_OPERATION: return "invalid operation";
-    case RTC_ERROR_OUT_OF_MEMORY: return "not enough memory";
-    case RTC_ERROR_UNSUPPORTED_CPU: return "this processor is not supported";
-    case RTC_ERROR_CANCELLED: return "cancelled";
-    default: return "unknown error";
+    case RTC_ERROR_NONE:
+        return "no error";
+    case RTC_ERROR_INVALID_ARGUMENT:
+        return "invalid argument";
+    case RTC_ERROR_INVALID_OPERATION:
+        return "invalid operation";
+    case RTC_ERROR_OUT_OF_MEMORY:
+        return "not enough memory";
+    case RTC_ERROR_UNSUPPORTED_CPU:
+        return "this processor is not supported";
+    case RTC_ERROR_CANCELLED:
+        return "cancelled";
+    default:
+        return "unknown error";
     }
 }
 
@@ -140,8 +147,8 @@ std::unique_ptr<CoverageScene> CoverageScene::Build(ModelGeometry geometry, std:
             RTCGeometry geom = rtcNewGeometry(s->device_, RTC_GEOMETRY_TYPE_TRIANGLE);
             // The vertex buffer is the library's own: it must be padded for
             // a 16-byte read past the last vertex.
-            auto *vb = static_cast<float *>(rtcSetNewGeometryBuffer(geom, RTC_BUFFER_TYPE_VERTEX, 0, RTC_FORMAT_FLOAT3,
-                                                                    sizeof(nuk::Point3f), nv));
+            auto *vb = static_cast<float *>(
+                rtcSetNewGeometryBuffer(geom, RTC_BUFFER_TYPE_VERTEX, 0, RTC_FORMAT_FLOAT3, sizeof(nuk::Point3f), nv));
             if (vb)
                 for (std::size_t i = 0; i < nv; ++i) {
                     vb[3 * i] = g.positions[i].x;
