@@ -140,7 +140,10 @@ void CoverageLegend::ShowResult(const coverage::CoverageResult &r)
         bandText_[b]->setText(QString::fromUtf8(RowLabel(b)) + QStringLiteral("  ") + Percent(r.bandShare[b]));
     QString s = QStringLiteral("Shares of the visible area, %1 mm\u00b2.").arg(r.visibleArea, 0, 'f', 0);
     s += QStringLiteral("\n%1 of %2 positions used").arg(r.usablePositions).arg(r.positions.size());
-    if (!r.weakPositions.empty()) s += QStringLiteral("; %1 light less than 1 % of it").arg(r.weakPositions.size());
+    if (!r.weakPositions.empty())
+        s += QStringLiteral("; %1 light less than %2 % of it")
+                 .arg(r.weakPositions.size())
+                 .arg(100.0 * coverage::CoverageInput().weakShare);
     if (r.positions.empty()) s = QStringLiteral("No plan yet: press \"Generate -->\".");
     summary_->setText(s);
     summary_->show();
