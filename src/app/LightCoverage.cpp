@@ -1,5 +1,6 @@
 #include "app/LightCoverage.h"
 
+#include <new>
 #include <utility>
 
 #include <QKeySequence>
@@ -163,7 +164,12 @@ void LightCoverage::launch()
     // only; the worker builds the scene from the copy.
     std::shared_ptr<const coverage::CoverageScene> scene = scene_;
     std::optional<coverage::ModelGeometry> geometry;
-    if (!scene) geometry = coverage::ModelGeometry::FromMesh(form_->mesh);
+    try {
+        if (!scene) geometry = coverage::ModelGeometry::FromMesh(form_->mesh);
+    } catch (const std::bad_alloc &) {
+        legend_->ShowMessage(QStringLiteral("Not enough memory for the light coverage of this model."));
+        return;
+    }
 
     job_ = job;
     legend_->ShowProgress(0);
@@ -220,8 +226,9 @@ void LightCoverage::done(std::shared_ptr<Job> job)
     if (!job->error.isEmpty()) {
         legend_->ShowMessage(QStringLiteral("The light coverage could not be computed: ") + job->error);
     } else if (job->cancel || job->result.cancelled) {
-        // Cancel() has said so already; the model keeps no stale colours.
+        // Cancel() has said so already; no stale colours or figures stay.
         form_->model_arrays.colors.clear();
+        result_.reset();
     } else {
         if (BuildCoverageColours(job->scene->geometry(), job->result.lights, form_->model_arrays.colors) &&
             form_->model_arrays.colors.size() != form_->model_arrays.vertices.size())
