@@ -9,6 +9,7 @@ PACKAGES=(
   libgl-dev libglu1-mesa-dev libgl1-mesa-dri libglx-mesa0
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev libfast-float-dev
+  libembree-dev libembree3-3
   clang libclang-rt-14-dev
   xvfb xauth imagemagick fonts-dejavu-core fonts-dejavu-extra xdotool
   # packaging and its checks (scripts/package-check.sh)

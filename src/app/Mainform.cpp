@@ -35,6 +35,7 @@
 #include "app/AppIcons.h"
 #include "app/GLView.h"
 #include "app/LightExportAction.h"
+#include "app/LightCoverage.h"
 #include "app/ModelLoader.h"
 #include "app/PlanReportDialog.h"
 #include "app/SceneRenderer.h"
@@ -183,6 +184,7 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent)
     };
 
     connectView();
+    coverage = new LightCoverage(this);
 
     // The left panel's controls stay whole; the view keeps a usable size.
     setMinimumSize(kPanel1Width + 200, kToolBarHeight + kPanel1Content + 8);
@@ -457,6 +459,7 @@ int TForm1::LoadModel(const QString &fileName)
                              noticeDurationMs);
     }
     AppIdle();
+    if (out.load.ok()) emit modelLoaded();
     return out.load.result;
 }
 

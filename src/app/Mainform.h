@@ -32,6 +32,7 @@ class QKeyEvent;
 class QWheelEvent;
 class GLView;
 class LightExportAction;
+class LightCoverage;
 class SpinEdit;
 
 class TForm1 : public QWidget
@@ -93,7 +94,8 @@ public:
     std::optional<planner::PatternInput> lastGenerated;
     std::vector<nuk::Point3f> &positions = pattern.positions;
     AMesh mesh;
-    ModelArrays model_arrays; // the mesh as the view draws it, rebuilt per load
+    ModelArrays model_arrays;          // the mesh as the view draws it, rebuilt per load
+    LightCoverage *coverage = nullptr; // "Light coverage" and "Fit model to object"
 
     // Replaceable for tests: the model file chosen in Open_ply (empty when
     // cancelled), and how a message box reaches the operator.
@@ -150,6 +152,8 @@ signals:
     // every "Apply ->" (obj_size, obj_height, cam_dist are new).
     void patternGenerated();
     void parametersApplied();
+    // After a model loaded successfully (mesh and model_arrays are new).
+    void modelLoaded();
 
 protected:
     void resizeEvent(QResizeEvent *e) override;

@@ -109,12 +109,13 @@ void DrawStage(std::int32_t obj_size, std::int32_t obj_height)
     glVertex3f(R, -H, 2 * R);
     // Object plate, just in front of the backdrop.
     glColor3f(0.3f, 0.5f, 0.9f);
-    glVertex3f(-h, -h, 10);
-    glVertex3f(h, -h, 10);
-    glVertex3f(h, h, 10);
-    glVertex3f(-h, -h, 10);
-    glVertex3f(h, h, 10);
-    glVertex3f(-h, h, 10);
+    const float z = coverage::kPlateZ;
+    glVertex3f(-h, -h, z);
+    glVertex3f(h, -h, z);
+    glVertex3f(h, h, z);
+    glVertex3f(-h, -h, z);
+    glVertex3f(h, h, z);
+    glVertex3f(-h, h, z);
     glEnd();
 
     // Dome axis.
@@ -182,25 +183,40 @@ void DrawPositions(const std::vector<nuk::Point3f> &positions)
 void DrawModel(const ModelArrays &model)
 {
     // No colour of its own: the model takes the current one (the
-    // positions' yellow, or the pyramid's pink before any generation).
+    // positions' yellow, or the pyramid's pink before any generation),
+    // unless the arrays carry the light coverage's colours.
     glEnable(GL_LIGHTING);
     glEnable(GL_LIGHT0);
     glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
     glEnable(GL_COLOR_MATERIAL);
 
     if (!model.empty()) {
+        // Fitted to the object: one uniform scale and a shift (normals are
+        // renormalised, GL_NORMALIZE being on).
+        const bool placed = !model.placement.IsIdentity() && model.placement.IsValid();
+        if (placed) {
+            const coverage::Placement &p = model.placement;
+            glPushMatrix();
+            glTranslatef(p.offset.x, p.offset.y, p.offset.z);
+            glScalef(p.scale, p.scale, p.scale);
+        }
+        const bool colored = model.has_colors();
         glEnableClientState(GL_VERTEX_ARRAY);
         glEnableClientState(GL_NORMAL_ARRAY);
+        if (colored) glEnableClientState(GL_COLOR_ARRAY);
         // GLsizei is 32 bits: draw a huge model in slices of whole triangles.
         const std::size_t slice = std::size_t(3) << 28;
         for (std::size_t first = 0; first < model.corner_count(); first += slice) {
             const std::size_t n = std::min(slice, model.corner_count() - first);
             glVertexPointer(3, GL_FLOAT, 0, model.vertices.data() + 3 * first);
             glNormalPointer(GL_FLOAT, 0, model.normals.data() + 3 * first);
+            if (colored) glColorPointer(3, GL_UNSIGNED_BYTE, 0, model.colors.data() + 3 * first);
             glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(n));
         }
+        if (colored) glDisableClientState(GL_COLOR_ARRAY);
         glDisableClientState(GL_NORMAL_ARRAY);
         glDisableClientState(GL_VERTEX_ARRAY);
+        if (placed) glPopMatrix();
     }
 
     glDisable(GL_LIGHT0);

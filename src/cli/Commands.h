@@ -21,5 +21,6 @@ Action addPatternCommand(CLI::App &app);
 Action addInspectCommand(CLI::App &app);
 Action addReportCommand(CLI::App &app);
 Action addExportCommand(CLI::App &app);
+Action addCoverageCommand(CLI::App &app);
 
 } // namespace cli
