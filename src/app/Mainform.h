@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -31,6 +32,7 @@ class QToolButton;
 class QKeyEvent;
 class QWheelEvent;
 class GLView;
+class ModelDrawing;
 class SpinEdit;
 
 class TForm1 : public QWidget
@@ -91,6 +93,8 @@ public:
     std::vector<nuk::Point3f> &positions = pattern.positions;
     AMesh mesh;
     ModelArrays model_arrays; // the mesh as the view draws it, rebuilt per load
+    // The full model at rest, a simplified stand-in while the view moves.
+    std::unique_ptr<ModelDrawing> modelDrawing;
 
     // Replaceable for tests: the model file chosen in Open_ply (empty when
     // cancelled), and how a message box reaches the operator.
