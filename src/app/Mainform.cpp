@@ -543,7 +543,7 @@ void TForm1::AppIdle()
 // A spin turns with time, so while it runs every frame asks for the next.
 void TForm1::frameDrawn()
 {
-    if (track.spinning && !track.dragging) {
+    if (track.spin_enabled && track.spinning && !track.dragging) {
         PanelOGL->ContinueAnimation();
         modelDrawing->ViewMoved();
     }

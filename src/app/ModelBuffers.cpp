@@ -73,9 +73,13 @@ bool ModelBuffers::Holds(const ModelArrays &arrays) const
 
 bool ModelBuffers::Upload(const ModelArrays &arrays)
 {
+    if (TurnedOff()) {
+        Release();
+        return false;
+    }
     if (Holds(arrays)) return true;
     Release();
-    if (arrays.empty() || TurnedOff()) return false;
+    if (arrays.empty()) return false;
     QOpenGLContext *ctx = QOpenGLContext::currentContext();
     if (!ctx) return false;
     auto f = std::make_unique<Functions>();

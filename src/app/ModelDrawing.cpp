@@ -10,7 +10,7 @@ ModelDrawing::ModelDrawing(GLView *view, const AMesh &mesh, QObject *parent)
 {
     restTimer_ = new QTimer(this);
     restTimer_->setSingleShot(true);
-    connect(restTimer_, &QTimer::timeout, this, [this] { rested(); });
+    connect(restTimer_, &QTimer::timeout, this, [this] { Rested(); });
     if (view) connect(view, &GLView::contextAboutToGo, this, [this] { ReleaseGL(); });
 }
 
@@ -46,8 +46,9 @@ void ModelDrawing::ViewMoved()
     restTimer_->start(restMs_);
 }
 
-void ModelDrawing::rested()
+void ModelDrawing::Rested()
 {
+    restTimer_->stop();
     moving_ = false;
     // One more frame, only if the last one showed the stand-in: a view at
     // rest draws nothing.

@@ -46,6 +46,9 @@ public:
     // The view moved: the stand-in for the frames to come, the full model
     // again after restMs without another move.
     void ViewMoved();
+    // The view has rested: the full model again, one more frame if the last
+    // one showed the stand-in. The rest timer calls it.
+    void Rested();
 
     // Puts the model of this frame into in (the full arrays, or the
     // stand-in) with its buffers. The view's context is current.
@@ -97,7 +100,6 @@ private:
     void cancelBuild();
     void reapWorkers(bool all);
     void accept(const std::shared_ptr<Job> &job, std::shared_ptr<ModelArrays> result);
-    void rested();
 
     QPointer<GLView> view_;
     const AMesh &mesh_;
