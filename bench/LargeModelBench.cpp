@@ -25,8 +25,10 @@
 // The summary also gives the peak against the records alone.
 //
 // Frame times are wall time (the software renderer draws on threads of its
-// own); load and build times this thread's processor time. Each figure is the
-// best of its iterations: on a shared machine other programs only ever add.
+// own), with the processor time of the whole process beside them; frames
+// compared with each other are taken in turn within each iteration. Load and
+// build times are this thread's processor time. Each figure is the best of
+// its iterations: on a shared machine other programs only ever add.
 //
 // Needs an X display: xvfb-run -a bench/bench_largemodel
 
@@ -141,78 +143,113 @@ void WindowFrame(bool moving)
     glFinish(); // the frame is done, not just queued
 }
 
-template <class F> void TimeFrames(benchmark::State &state, const std::string &name, F frame)
+double ProcessCpu()
 {
-    if (!g->ok) return state.SkipWithError("no OpenGL context");
-    frame(); // uploads, first-use costs
-    Best t;
-    for (auto _ : state) {
-        const double t0 = Wall();
-        frame();
-        t.add(Wall() - t0);
-    }
-    g_best[name] = t.best;
-    state.counters["best_ms"] = 1e3 * t.best;
+    timespec ts;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + 1e-9 * double(ts.tv_nsec);
 }
 
-void BM_FrameBareScene(benchmark::State &state)
+// A frame drawn to the end, timed: wall time and the processor time of the
+// whole process (the renderer's threads included).
+struct FrameTimes {
+    Best wall, cpu;
+    template <class F> void run(F frame)
+    {
+        const double w0 = Wall(), c0 = ProcessCpu();
+        frame();
+        wall.add(Wall() - w0);
+        cpu.add(ProcessCpu() - c0);
+    }
+    void store(const std::string &name, benchmark::State &state)
+    {
+        g_best[name] = wall.best;
+        g_best[name + " cpu"] = cpu.best;
+        state.counters[name + "_ms"] = 1e3 * wall.best;
+    }
+};
+
+void BareFrame()
 {
-    TimeFrames(state, "bare", [] {
-        scene::BeginFrame();
-        scene::DrawScene(Input());
-        glFinish();
-    });
+    scene::BeginFrame();
+    scene::DrawScene(Input());
+    glFinish();
 }
 
 // The stand-in's triangles alone, lit as the model is, from buffer objects.
-void RawDraw(benchmark::State &state, const ModelArrays &standIn, const std::string &name)
+void RawFrame(const ModelArrays &standIn, ModelBuffers &buffers)
 {
+    scene::BeginFrame();
+    const float s = 1.0f / 1500.0f;
+    glScalef(s, s, s);
+    buffers.Upload(standIn);
+    scene::DrawModel(standIn, &buffers);
+    glFinish();
+}
+
+// The three frames taken in turn within each iteration, so that a change in
+// the machine's load during the run touches them alike and the ratio holds.
+void BM_FrameMoving(benchmark::State &state)
+{
+    if (!g->ok) return state.SkipWithError("no OpenGL context");
+    const ModelArrays &standIn = g->drawing->StandIn();
     ModelBuffers buffers;
-    TimeFrames(state, name, [&] {
-        scene::BeginFrame();
-        const float s = 1.0f / 1500.0f;
-        glScalef(s, s, s);
-        buffers.Upload(standIn);
-        scene::DrawModel(standIn, &buffers);
-        glFinish();
-    });
+    BareFrame();
+    RawFrame(standIn, buffers);
+    WindowFrame(true);
+    const quint64 before = g->drawing->StandInFrames();
+    FrameTimes bare, raw, moving;
+    for (auto _ : state) {
+        bare.run(BareFrame);
+        raw.run([&] { RawFrame(standIn, buffers); });
+        moving.run([] { WindowFrame(true); });
+    }
     buffers.Release();
+    if (g->drawing->StandInFrames() == before || !g->drawing->LastFrameFromBuffers())
+        return state.SkipWithError("the stand-in was not drawn from buffer objects");
+    bare.store("bare", state);
+    raw.store("raw", state);
+    moving.store("moving", state);
     state.counters["triangles"] = double(standIn.corner_count() / 3);
 }
 
-void BM_RawStandInDraw(benchmark::State &state) { RawDraw(state, g->drawing->StandIn(), "raw"); }
-
-void BM_FrameMoving(benchmark::State &state)
+// The full model at rest, from buffer objects and from client arrays in turn.
+void BM_FrameRest(benchmark::State &state)
 {
-    const quint64 before = g->drawing->StandInFrames();
-    TimeFrames(state, "moving", [] { WindowFrame(true); });
-    if (g->drawing->StandInFrames() == before) state.SkipWithError("the stand-in was not drawn");
-    state.counters["from_buffers"] = g->drawing->LastFrameFromBuffers();
-}
-
-void BM_FrameRestBuffers(benchmark::State &state)
-{
+    if (!g->ok) return state.SkipWithError("no OpenGL context");
     const quint64 before = g->drawing->FullFrames();
+    WindowFrame(false); // uploads
+    FrameTimes buffers, client;
+    bool fromBuffers = true;
+    for (auto _ : state) {
+        g->drawing->SetBufferObjectsAllowed(true);
+        buffers.run([] { WindowFrame(false); });
+        fromBuffers = fromBuffers && g->drawing->LastFrameFromBuffers();
+        g->drawing->SetBufferObjectsAllowed(false);
+        client.run([] { WindowFrame(false); });
+    }
     g->drawing->SetBufferObjectsAllowed(true);
-    TimeFrames(state, "rest buffers", [] { WindowFrame(false); });
-    if (g->drawing->FullFrames() == before) state.SkipWithError("the full model was not drawn");
-    state.counters["from_buffers"] = g->drawing->LastFrameFromBuffers();
-}
-
-void BM_FrameRestClientArrays(benchmark::State &state)
-{
-    g->drawing->SetBufferObjectsAllowed(false);
-    TimeFrames(state, "rest client arrays", [] { WindowFrame(false); });
-    g->drawing->SetBufferObjectsAllowed(true);
+    if (g->drawing->FullFrames() == before || !fromBuffers)
+        return state.SkipWithError("the full model was not drawn from buffer objects");
+    buffers.store("rest buffers", state);
+    client.store("rest client arrays", state);
 }
 
 // The default budget's choice: the raw draw at a few budgets.
 void BM_RawDrawAtBudget(benchmark::State &state)
 {
+    if (!g->ok) return state.SkipWithError("no OpenGL context");
     const std::size_t budget = std::size_t(state.range(0));
     ModelArrays standIn;
     if (!standin::Build(g->mesh, budget, standIn)) return state.SkipWithError("no stand-in");
-    RawDraw(state, standIn, "budget/" + std::to_string(budget));
+    ModelBuffers buffers;
+    RawFrame(standIn, buffers);
+    FrameTimes raw;
+    for (auto _ : state)
+        raw.run([&] { RawFrame(standIn, buffers); });
+    buffers.Release();
+    raw.store("budget/" + std::to_string(budget), state);
+    state.counters["triangles"] = double(standIn.corner_count() / 3);
 }
 
 // A load as the window does it: import, box, normals, draw arrays. The peak
@@ -271,28 +308,37 @@ void BM_BuildStandIn(benchmark::State &state)
 
 void Summary()
 {
-    auto s = [](const char *k) { return g_best.count(k) ? g_best[k] : 0.0; };
-    std::printf("\nSummary (one run, best iteration of each; 4M-face relief, %dx%d view):\n", kWidth, kHeight);
-    if (s("moving") > 0 && s("bare") > 0 && s("raw") > 0)
-        std::printf("  moving frame %.1f ms; bare scene %.1f ms + raw stand-in %.1f ms = %.1f ms; "
-                    "moving / (bare + raw) = %.2f\n",
-                    1e3 * s("moving"), 1e3 * s("bare"), 1e3 * s("raw"), 1e3 * (s("bare") + s("raw")),
-                    s("moving") / (s("bare") + s("raw")));
-    if (s("rest buffers") > 0 && s("rest client arrays") > 0)
-        std::printf("  rest frame: buffer objects %.1f ms, client arrays %.1f ms; buffers / client = %.2f\n",
-                    1e3 * s("rest buffers"), 1e3 * s("rest client arrays"),
-                    s("rest buffers") / s("rest client arrays"));
-    if (s("rest buffers") > 0 && s("moving") > 0)
-        std::printf("  rest / moving = %.1f\n", s("rest buffers") / s("moving"));
-    for (const auto &kv : g_best)
-        if (kv.first.rfind("budget/", 0) == 0)
-            std::printf("  raw draw, %s triangles: %.1f ms (with the bare scene %.1f ms)\n", kv.first.c_str() + 7,
-                        1e3 * kv.second, 1e3 * (kv.second + s("bare")));
+    auto s = [](const std::string &k) { return g_best.count(k) ? g_best[k] : 0.0; };
+    auto ms = [&](const std::string &k) { return 1e3 * s(k); };
+    std::printf("\nSummary (one run, best iteration of each; 4M-face relief, %dx%d view; "
+                "wall ms [process cpu ms]):\n",
+                kWidth, kHeight);
+    if (s("moving") > 0) {
+        std::printf("  moving frame %.1f [%.1f]; bare scene %.1f [%.1f] + raw stand-in %.1f [%.1f] = %.1f [%.1f]\n",
+                    ms("moving"), ms("moving cpu"), ms("bare"), ms("bare cpu"), ms("raw"), ms("raw cpu"),
+                    ms("bare") + ms("raw"), ms("bare cpu") + ms("raw cpu"));
+        std::printf("  moving / (bare + raw) = %.2f [%.2f]\n", s("moving") / (s("bare") + s("raw")),
+                    s("moving cpu") / (s("bare cpu") + s("raw cpu")));
+    }
+    if (s("rest buffers") > 0) {
+        std::printf("  rest frame: buffer objects %.1f [%.1f], client arrays %.1f [%.1f]; buffers / client = %.2f "
+                    "[%.2f]\n",
+                    ms("rest buffers"), ms("rest buffers cpu"), ms("rest client arrays"), ms("rest client arrays cpu"),
+                    s("rest buffers") / s("rest client arrays"), s("rest buffers cpu") / s("rest client arrays cpu"));
+        if (s("moving") > 0)
+            std::printf("  rest / moving = %.1f [%.1f]\n", s("rest buffers") / s("moving"),
+                        s("rest buffers cpu") / s("moving cpu"));
+    }
+    for (std::size_t budget : {62500, 125000, 250000, 500000, 1000000}) {
+        const std::string k = "budget/" + std::to_string(budget);
+        if (s(k) > 0)
+            std::printf("  raw draw of a %zu-triangle stand-in %.1f [%.1f]; with the bare scene %.1f\n", budget, ms(k),
+                        ms(k + " cpu"), ms(k) + ms("bare"));
+    }
     if (s("load") > 0 && s("stand-in") > 0) {
         const double mfaces = g_value["load faces"] / 1e6;
         std::printf("  load %.0f ms; stand-in build %.0f ms = %.0f ms per million faces, %.0f %% of the load\n",
-                    1e3 * s("load"), 1e3 * s("stand-in"), 1e3 * s("stand-in") / mfaces,
-                    100.0 * s("stand-in") / s("load"));
+                    ms("load"), ms("stand-in"), ms("stand-in") / mfaces, 100.0 * s("stand-in") / s("load"));
     }
     if (g_value.count("peak with")) {
         const double own = g_value["records"] + g_value["arrays"];
@@ -300,7 +346,7 @@ void Summary()
                     "load + stand-in %.0f MiB\n",
                     own, g_value["records"], g_value["arrays"], g_value["peak without"], g_value["peak with"]);
         std::printf("  peak with stand-in / (1.25 x own + 64 MiB) = %.2f; peak / own = %.2f; "
-                    "peak / records = %.2f; stand-in's share of the peak %.0f MiB\n",
+                    "peak / records = %.2f; the stand-in adds %.0f MiB to the peak\n",
                     g_value["peak with"] / (1.25 * own + 64), g_value["peak with"] / own,
                     g_value["peak with"] / g_value["records"], g_value["peak with"] - g_value["peak without"]);
     }
@@ -310,11 +356,8 @@ void Summary()
 
 BENCHMARK(BM_Load)->Iterations(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BuildStandIn)->Iterations(3)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_FrameBareScene)->Iterations(60)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_RawStandInDraw)->Iterations(60)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_FrameMoving)->Iterations(60)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_FrameRestBuffers)->Iterations(5)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_FrameRestClientArrays)->Iterations(5)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_FrameRest)->Iterations(8)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_RawDrawAtBudget)
     ->Arg(62500)
     ->Arg(125000)

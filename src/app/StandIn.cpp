@@ -33,7 +33,10 @@ bool CopyInput(const AMesh &mesh, Input &in, const std::atomic<bool> *cancel)
         // deleted) neither widen the simplifier's grid nor cost memory.
         constexpr unsigned int kUnused = std::numeric_limits<unsigned int>::max();
         std::vector<unsigned int> remap(nv, kUnused);
-        in.indices.reserve(3 * mesh.faces.size());
+        in.indices.resize(3 * mesh.faces.size());
+        in.positions.reserve(3 * nv);
+        unsigned int *out = in.indices.data();
+        unsigned int used = 0;
         std::size_t seen = 0;
         for (const AFace &f : mesh.faces) {
             if ((++seen & 0xFFFF) == 0 && Cancelled(cancel)) return false;
@@ -45,15 +48,17 @@ bool CopyInput(const AMesh &mesh, Input &in, const std::atomic<bool> *cancel)
             }
             if (!usable) continue;
             for (int j = 0; j < 3; ++j) {
-                const std::size_t k = static_cast<std::size_t>(f.v[j] - base);
-                if (remap[k] == kUnused) {
-                    remap[k] = static_cast<unsigned int>(in.positions.size() / 3);
+                unsigned int &k = remap[static_cast<std::size_t>(f.v[j] - base)];
+                if (k == kUnused) {
+                    k = used++;
                     const nuk::Point3f &p = f.v[j]->position;
                     in.positions.insert(in.positions.end(), {p.x, p.y, p.z});
                 }
-                in.indices.push_back(remap[k]);
+                *out++ = k;
             }
         }
+        in.indices.resize(static_cast<std::size_t>(out - in.indices.data()));
+        in.indices.shrink_to_fit();
         in.positions.shrink_to_fit();
         return !Cancelled(cancel);
     } catch (const std::bad_alloc &) {
