@@ -80,6 +80,7 @@ bool ModelBuffers::Upload(const ModelArrays &arrays)
     if (Holds(arrays)) return true;
     Release();
     if (arrays.empty()) return false;
+    if (failedSource_ == arrays.vertices.data() && failedCorners_ == arrays.corner_count()) return false;
     QOpenGLContext *ctx = QOpenGLContext::currentContext();
     if (!ctx) return false;
     auto f = std::make_unique<Functions>();
@@ -99,6 +100,8 @@ bool ModelBuffers::Upload(const ModelArrays &arrays)
     f_ = std::move(f);
     if (!ok) {
         Release();
+        failedSource_ = arrays.vertices.data();
+        failedCorners_ = arrays.corner_count();
         return false;
     }
     source_ = arrays.vertices.data();

@@ -41,7 +41,11 @@ public:
 
     // The arrays they hold changed or went: the next Upload() uploads
     // again. Needs no context.
-    void Stale() { stale_ = true; }
+    void Stale()
+    {
+        stale_ = true;
+        failedSource_ = nullptr;
+    }
 
     // Frees the buffers (the context is current and about to go, or the
     // arrays are gone).
@@ -54,4 +58,7 @@ private:
     const void *source_ = nullptr;
     std::size_t corners_ = 0;
     bool stale_ = false;
+    // Arrays the driver had no room for: not tried again every frame.
+    const void *failedSource_ = nullptr;
+    std::size_t failedCorners_ = 0;
 };

@@ -100,6 +100,7 @@ void ModelDrawing::SetRestMs(int ms) { restMs_ = ms; }
 
 void ModelDrawing::startBuild()
 {
+    cancelBuild();
     reapWorkers(false);
     if (mesh_.faces.size() <= budget_) return; // its own stand-in
     auto job = std::make_shared<Job>();
