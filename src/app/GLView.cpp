@@ -39,7 +39,22 @@ GLView::GLView(QWidget *parent) : QOpenGLWidget(parent)
     connect(noticeTimer_, &QTimer::timeout, notice_, &QWidget::hide);
 }
 
-GLView::~GLView() { stopped_ = true; }
+GLView::~GLView()
+{
+    stopped_ = true;
+    // The toolkit deletes the context after this destructor, when the
+    // listeners are gone.
+    releaseContext();
+    if (context()) disconnect(context(), nullptr, this, nullptr);
+}
+
+void GLView::releaseContext()
+{
+    if (!isValid()) return;
+    makeCurrent();
+    emit contextAboutToGo();
+    doneCurrent();
+}
 
 QSurfaceFormat GLView::ViewFormat()
 {
@@ -128,6 +143,10 @@ void GLView::initializeGL()
     if (!context() || !CanDrawFixedFunction(context()->format())) return reportFailure(":-)~ hrc == NULL");
     if (QOpenGLContext::currentContext() != context()) return reportFailure("Could not MakeCurrent");
     usable_ = true;
+    // A new context comes when the view moves to another window; the old
+    // one takes its objects with it.
+    connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &GLView::releaseContext,
+            Qt::ConnectionType(Qt::DirectConnection | Qt::UniqueConnection));
     emit contextReady();
 }
 

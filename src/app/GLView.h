@@ -59,6 +59,8 @@ signals:
     void mouseReleased(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int x, int y);
     void wheelTurned(QWheelEvent *e);
     void resetRequested();
+    // The context is current and about to go: free what was made in it.
+    void contextAboutToGo();
 
 protected:
     void initializeGL() override;
@@ -74,6 +76,7 @@ protected:
 
 private:
     void reportFailure(const char *message);
+    void releaseContext();
 
     QElapsedTimer frameClock_;
     QTimer *nextFrame_ = nullptr;

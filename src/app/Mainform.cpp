@@ -36,6 +36,7 @@
 #include "app/GLView.h"
 #include "app/LightExportAction.h"
 #include "app/LightCoverage.h"
+#include "app/ModelDrawing.h"
 #include "app/ModelLoader.h"
 #include "app/PlanReportDialog.h"
 #include "app/SceneRenderer.h"
@@ -183,6 +184,7 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent)
         box.exec();
     };
 
+    modelDrawing = std::make_unique<ModelDrawing>(PanelOGL, mesh);
     connectView();
     coverage = new LightCoverage(this);
 
@@ -448,7 +450,9 @@ void TForm1::TB_loadmodelClick()
 int TForm1::LoadModel(const QString &fileName)
 {
     loading_ = true;
+    modelDrawing->ModelAboutToChange();
     const ModelLoadOutcome out = LoadModelFile(this, progressDelayMs, fileName, mesh, model_arrays);
+    modelDrawing->ModelChanged(out.load.ok());
     lastLoadShowedProgress = out.showedProgress;
     loading_ = false;
     if (!out.load.ok()) {
@@ -490,6 +494,7 @@ void TForm1::FormResize()
     view_width = PanelOGL->DeviceWidth();
     view_height = PanelOGL->DeviceHeight();
     scene::Resize(view_width, view_height);
+    modelDrawing->ViewMoved();
 }
 
 // One frame: camera, trackball, scale, then the scene.
@@ -504,7 +509,7 @@ void TForm1::FormPaint()
     in.zoom = zoom;
     in.zoom_ref = zoom_ref;
     in.positions = &positions;
-    in.model = &model_arrays;
+    modelDrawing->PrepareFrame(in, model_arrays);
     scene::DrawScene(in);
 }
 
@@ -517,7 +522,10 @@ void TForm1::AppIdle()
 // A spin turns with time, so while it runs every frame asks for the next.
 void TForm1::frameDrawn()
 {
-    if (track.spinning && !track.dragging) PanelOGL->ContinueAnimation();
+    if (track.spin_enabled && track.spinning && !track.dragging) {
+        PanelOGL->ContinueAnimation();
+        modelDrawing->ViewMoved();
+    }
 }
 
 void TForm1::PanelOGLMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int x, int y)
@@ -542,6 +550,7 @@ void TForm1::PanelOGLMouseMove(Qt::KeyboardModifiers, int x, int y)
     // The code stays the one built at mouse down.
     if (!dragging) return;
     track.MouseMove(x, y, mouse_buttons);
+    modelDrawing->ViewMoved();
     AppIdle();
 }
 
@@ -556,6 +565,7 @@ void TForm1::FormMouseWheelDown()
 {
     zoom = static_cast<float>(static_cast<long double>(zoom) * 1.1L);
     track.SetPivotScale(zoom);
+    modelDrawing->ViewMoved();
     AppIdle();
 }
 
@@ -563,6 +573,7 @@ void TForm1::FormMouseWheelUp()
 {
     zoom = static_cast<float>(static_cast<long double>(zoom) * (1.0L / 1.1L));
     track.SetPivotScale(zoom);
+    modelDrawing->ViewMoved();
     AppIdle();
 }
 

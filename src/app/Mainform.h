@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -33,6 +34,7 @@ class QWheelEvent;
 class GLView;
 class LightExportAction;
 class LightCoverage;
+class ModelDrawing;
 class SpinEdit;
 
 class TForm1 : public QWidget
@@ -96,6 +98,8 @@ public:
     AMesh mesh;
     ModelArrays model_arrays;          // the mesh as the view draws it, rebuilt per load
     LightCoverage *coverage = nullptr; // "Light coverage" and "Fit model to object"
+    // The full model at rest, a simplified stand-in while the view moves.
+    std::unique_ptr<ModelDrawing> modelDrawing;
 
     // Replaceable for tests: the model file chosen in Open_ply (empty when
     // cancelled), and how a message box reaches the operator.

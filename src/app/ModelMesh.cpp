@@ -34,3 +34,5 @@ void BuildModelArrays(const AMesh &mesh, ModelArrays &out, const std::function<v
         }
     }
 }
+
+bool FitForDrawing(const AFace &f) { return FitFace(f); }

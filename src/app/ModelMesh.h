@@ -11,3 +11,6 @@
 // Faces that are not fit are left out rather than trusted.
 // progress, when set, is called now and then with the share done (0..100).
 void BuildModelArrays(const AMesh &mesh, ModelArrays &out, const std::function<void(int)> &progress = {});
+
+// True for a face BuildModelArrays draws.
+bool FitForDrawing(const AFace &f);

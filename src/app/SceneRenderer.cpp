@@ -77,7 +77,7 @@ void DrawScene(const SceneInput &in)
     DrawStage(in.obj_size, in.obj_height);
     DrawCamera(in.cam_dist);
     if (in.positions) DrawPositions(*in.positions);
-    if (in.model) DrawModel(*in.model);
+    if (in.model) DrawModel(*in.model, in.modelBuffers);
     glFlush();
 }
 
@@ -180,7 +180,7 @@ void DrawPositions(const std::vector<nuk::Point3f> &positions)
     glPointSize(1);
 }
 
-void DrawModel(const ModelArrays &model)
+void DrawModel(const ModelArrays &model, const ModelBuffers *buffers)
 {
     // No colour of its own: the model takes the current one (the
     // positions' yellow, or the pyramid's pink before any generation),
@@ -201,6 +201,7 @@ void DrawModel(const ModelArrays &model)
             glScalef(p.scale, p.scale, p.scale);
         }
         const bool colored = model.has_colors();
+        const bool fromBuffers = buffers && buffers->Holds(model);
         glEnableClientState(GL_VERTEX_ARRAY);
         glEnableClientState(GL_NORMAL_ARRAY);
         if (colored) glEnableClientState(GL_COLOR_ARRAY);
@@ -208,8 +209,15 @@ void DrawModel(const ModelArrays &model)
         const std::size_t slice = std::size_t(3) << 28;
         for (std::size_t first = 0; first < model.corner_count(); first += slice) {
             const std::size_t n = std::min(slice, model.corner_count() - first);
-            glVertexPointer(3, GL_FLOAT, 0, model.vertices.data() + 3 * first);
-            glNormalPointer(GL_FLOAT, 0, model.normals.data() + 3 * first);
+            if (fromBuffers) {
+                // The pointers keep the buffer they were given with; the
+                // colours, which change without a new load, stay client-side.
+                buffers->Point(first);
+                buffers->Unbind();
+            } else {
+                glVertexPointer(3, GL_FLOAT, 0, model.vertices.data() + 3 * first);
+                glNormalPointer(GL_FLOAT, 0, model.normals.data() + 3 * first);
+            }
             if (colored) glColorPointer(3, GL_UNSIGNED_BYTE, 0, model.colors.data() + 3 * first);
             glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(n));
         }

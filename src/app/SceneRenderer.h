@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/ModelArrays.h"
+#include "app/ModelBuffers.h"
 #include "nuk/Point3.h"
 
 namespace scene
@@ -21,6 +22,8 @@ struct SceneInput {
     float zoom_ref = 1500.0f;
     const std::vector<nuk::Point3f> *positions = nullptr;
     const ModelArrays *model = nullptr;
+    // When set and holding model, the model is drawn from these buffers.
+    const ModelBuffers *modelBuffers = nullptr;
 };
 
 // Lights, material, depth test, culling, normalisation and blending; set
@@ -41,7 +44,9 @@ void DrawScene(const SceneInput &in);
 void DrawStage(std::int32_t obj_size, std::int32_t obj_height);
 void DrawCamera(std::int32_t cam_dist);
 void DrawPositions(const std::vector<nuk::Point3f> &positions);
-void DrawModel(const ModelArrays &model);
+// From buffers when they hold model, else from the client arrays: the same
+// corners in the same order, so the same picture.
+void DrawModel(const ModelArrays &model, const ModelBuffers *buffers = nullptr);
 
 // Camera eye and projection constants of the view, for whoever must
 // reproduce where the scene lands on screen.
