@@ -10,6 +10,7 @@
 
 #include "app/CoverageColours.h"
 #include "app/CoverageLegend.h"
+#include "planner/PlanReport.h"
 #include "app/GLView.h"
 #include "app/Mainform.h"
 
@@ -158,6 +159,10 @@ void LightCoverage::launch()
     job->serial = modelSerial_;
     coverage::CoverageInput input;
     input.positions = form_->positions;
+    // Positions the plan report flags (below the floor, behind the camera,
+    // in the picture, grazing) do not count.
+    if (const std::optional<planner::PatternInput> plan = form_->PlanInput())
+        input.usable = planner::UsableMask(planner::ComputePlanReport(*plan, form_->positions, {}));
     input.cameraDistance = static_cast<float>(form_->cam_dist);
     input.placement = CurrentPlacement();
     // The faces are copied here, on the window thread, the first time

@@ -401,6 +401,16 @@ void TForm1::Button1Click()
     emit parametersApplied();
 }
 
+std::optional<planner::PatternInput> TForm1::PlanInput() const
+{
+    if (!lastGenerated) return std::nullopt;
+    planner::PatternInput in = *lastGenerated;
+    in.objectSize = obj_size;
+    in.objectHeight = obj_height;
+    in.cameraDistance = cam_dist;
+    return in;
+}
+
 // "Generate -->": the steps, view distance and flags from the controls, the
 // object and camera as last stored by "Apply ->".
 void TForm1::Button2Click()

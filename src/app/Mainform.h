@@ -94,6 +94,9 @@ public:
     // The input of the last "Generate -->", for whatever works on the
     // generated pattern (export, report); empty before the first.
     std::optional<planner::PatternInput> lastGenerated;
+    // The last generated plan judged against the object and camera of the
+    // last "Apply ->": what the report and the coverage work on.
+    std::optional<planner::PatternInput> PlanInput() const;
     std::vector<nuk::Point3f> &positions = pattern.positions;
     AMesh mesh;
     ModelArrays model_arrays;          // the mesh as the view draws it, rebuilt per load

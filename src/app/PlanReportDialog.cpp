@@ -132,10 +132,7 @@ void PlanReportDialog::Refresh()
     }
     // The positions of the last "Generate -->", judged against the object
     // and camera of the last "Apply ->".
-    planner::PatternInput in = *form_->lastGenerated;
-    in.objectSize = form_->obj_size;
-    in.objectHeight = form_->obj_height;
-    in.cameraDistance = form_->cam_dist;
+    const planner::PatternInput in = *form_->PlanInput();
     planner::ReportOptions options;
     options.grazingBelow = grazingBelow->value();
     if (framingKnown->isChecked())

@@ -13,7 +13,8 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/Commands.h"
-#include "cli/PatternOptions.h"
+#include "cli/PatternSource.h"
+#include "planner/PlanReport.h"
 #include "coverage/Coverage.h"
 #include "coverage/CoverageScene.h"
 #include "coverage/Placement.h"
@@ -30,7 +31,8 @@ using Json = nlohmann::ordered_json;
 
 struct CoverageOptions {
     std::string model;
-    PatternOptions pattern;
+    PatternSource source; // the pattern options or --from
+    bool allPositions = false;
     bool fit = false;
     bool json = false;
     bool perLight = false;
@@ -121,7 +123,9 @@ void PrintText(const CoverageOptions &opt, const AMesh &mesh, const coverage::Co
 int RunCoverage(const CoverageOptions &opt)
 {
     planner::PatternInput in;
-    if (!opt.pattern.resolve("coverage", in)) return kUsage;
+    planner::PatternLists plan;
+    const int loaded = opt.source.load("coverage", in, plan, nullptr);
+    if (loaded != kOk) return loaded;
 
     auto mesh = std::make_unique<AMesh>();
     const nuk::ModelLoadResult load = nuk::LoadModel(*mesh, opt.model.c_str());
@@ -129,9 +133,6 @@ int RunCoverage(const CoverageOptions &opt)
         std::fprintf(stderr, "quorvel-cli coverage: cannot load %s: %s\n", opt.model.c_str(), load.reason.c_str());
         return kFailure;
     }
-
-    planner::PatternLists plan;
-    planner::BuildPattern(in, plan);
 
     std::string error;
     const auto scene = coverage::CoverageScene::Build(coverage::ModelGeometry::FromMesh(*mesh), error);
@@ -141,6 +142,8 @@ int RunCoverage(const CoverageOptions &opt)
     }
     coverage::CoverageInput ci;
     ci.positions = plan.positions;
+    // What the plan report flags does not count, unless asked.
+    if (!opt.allPositions) ci.usable = planner::UsableMask(planner::ComputePlanReport(in, plan.positions, {}));
     ci.cameraDistance = static_cast<float>(in.cameraDistance);
     if (opt.fit) ci.placement = coverage::FitToObject(mesh->box, static_cast<float>(in.objectSize));
     const coverage::CoverageResult r = coverage::Analyse(*scene, ci);
@@ -168,7 +171,10 @@ Action addCoverageCommand(CLI::App &app)
         "than 1 % of it. Lengths are millimetres; the model's coordinates are read as millimetres too. Exit "
         "status 0 on success, 1 when the model cannot be loaded, 2 for a usage error.");
     cmd->add_option("MODEL", opt->model, "PLY reference model")->required()->type_name("PATH");
-    opt->pattern.add(cmd);
+    opt->source.add(cmd);
+    cmd->add_flag("--all-positions", opt->allPositions,
+                  "count every position, also those the plan report flags (below the floor, blocked by the camera, "
+                  "grazing)");
     cmd->add_flag("--fit", opt->fit,
                   "fit the model to the object: centre its box on the dome axis with its back on the object plate "
                   "(10 mm in front of the backdrop) and scale it so its larger side across X and Y equals the "

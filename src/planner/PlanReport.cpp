@@ -499,4 +499,13 @@ std::string ReportText(const PlanReport &r)
     return t;
 }
 
+std::vector<bool> UsableMask(const PlanReport &report)
+{
+    std::vector<bool> mask;
+    mask.reserve(report.positions.size());
+    for (const PositionReport &p : report.positions)
+        mask.push_back(p.usable());
+    return mask;
+}
+
 } // namespace planner

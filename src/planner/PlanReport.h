@@ -94,6 +94,10 @@ struct PlanReport {
     std::optional<FramingReport> framing;
 };
 
+// Per position, whether it carries no flag: what the coverage analysis and
+// other users of a plan count.
+std::vector<bool> UsableMask(const PlanReport &report);
+
 // Judges the positions (as the generator placed them, relative to the
 // object's centre) against the set-up in `in`: its object height, camera
 // distance and object size; its steps and view distance only label the plan.
