@@ -151,16 +151,18 @@ public:
         const size_t want = size_t(total_ < kHeaderBytes ? total_ : kHeaderBytes);
         in_.Ensure(want);
         const size_t have = size_t(in_.end - in_.cur) < want ? size_t(in_.end - in_.cur) : want;
-        // A binary header may start with "solid" too, but the count after it
-        // holds zero bytes unless the file has millions of triangles.
-        if (StartsWithSolid(in_.cur, have) && !std::memchr(in_.cur, 0, have)) return Ascii();
+        std::uint32_t n = 0;
+        if (have == size_t(kHeaderBytes)) std::memcpy(&n, in_.cur + 80, sizeof n);
+        const long long need = kHeaderBytes + (long long)kTriangleBytes * n;
+        // A binary header may start with "solid" too: such a file is binary
+        // when its count matches its size, or when its first 84 bytes hold a
+        // zero byte, which no text has (a count below 2^24 has one).
+        const bool binarySize = have == size_t(kHeaderBytes) && need == total_;
+        if (StartsWithSolid(in_.cur, have) && !binarySize && !std::memchr(in_.cur, 0, have)) return Ascii();
         if (have < size_t(kHeaderBytes))
             return Fail(E_UNESPEOF, std::to_string(total_) +
                                         " bytes: too short for a binary STL (an 80-byte header and a 4-byte "
                                         "triangle count) and not an ASCII one (which starts with \"solid\")");
-        std::uint32_t n;
-        std::memcpy(&n, in_.cur + 80, sizeof n);
-        const long long need = kHeaderBytes + (long long)kTriangleBytes * n;
         if (need > total_)
             return Fail(E_UNESPEOF, "binary STL: the header counts " + std::to_string(n) + " triangles, which take " +
                                         std::to_string(need) + " bytes, but the file has " + std::to_string(total_));

@@ -3,11 +3,13 @@
 //
 //   int LoadStl(mesh, filename, report, progress = {})
 //
-// A file is binary when its 80-byte header and 4-byte little-endian triangle
-// count are followed by that many 50-byte triangles (bytes after them are
-// ignored), and ASCII when it starts with "solid" and is not such a binary
-// file (binary headers often start with "solid" too). ASCII keywords are read
-// in any case; several solids in one file are one model.
+// A binary file is an 80-byte header, a 4-byte little-endian triangle count
+// and that many 50-byte triangles (bytes after them are ignored). A file is
+// read as ASCII when it starts with "solid", its size is not the one its
+// count asks for, and its first 84 bytes hold no zero byte (binary headers
+// often start with "solid" too, but their count has a zero byte unless the
+// file holds 2^24 triangles or more, and then it has its exact size). ASCII
+// keywords are read in any case; several solids in one file are one model.
 //
 // Corners at exactly the same position (the same float values; 0 and -0
 // alike) become one vertex, in the order they first appear, so that the
