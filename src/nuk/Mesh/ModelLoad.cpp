@@ -73,31 +73,11 @@ void LoadMeshFile(AMesh &mesh, const char *path, const ProgressCallback &progres
     r.converted = std::move(report.converted);
 }
 
-} // namespace
-
-const char *ModelFormatName(ModelFormat f)
-{
-    switch (f) {
-    case ModelFormat::Obj:
-        return "obj";
-    case ModelFormat::Stl:
-        return "stl";
-    default:
-        return "ply";
-    }
-}
-
-ModelFormat ModelFormatOf(const char *path)
-{
-    if (EndsWith(path, ".obj")) return ModelFormat::Obj;
-    if (EndsWith(path, ".stl")) return ModelFormat::Stl;
-    return ModelFormat::Ply;
-}
-
-ModelLoadResult LoadModel(AMesh &mesh, const char *path, const ProgressCallback &progress, ModelLoadMode mode)
+ModelLoadResult Load(AMesh &mesh, const char *path, ModelFormat format, const ProgressCallback &progress,
+                     ModelLoadMode mode)
 {
     ModelLoadResult r;
-    r.format = mode == ModelLoadMode::StrictPly ? ModelFormat::Ply : ModelFormatOf(path);
+    r.format = format;
     const int previousError = mesh.error;
     try {
         if (r.format == ModelFormat::Ply)
@@ -127,6 +107,37 @@ ModelLoadResult LoadModel(AMesh &mesh, const char *path, const ProgressCallback 
     const std::string why = SystemReason(path);
     r.reason = why.empty() ? r.message : why;
     return r;
+}
+
+} // namespace
+
+const char *ModelFormatName(ModelFormat f)
+{
+    switch (f) {
+    case ModelFormat::Obj:
+        return "obj";
+    case ModelFormat::Stl:
+        return "stl";
+    default:
+        return "ply";
+    }
+}
+
+ModelFormat ModelFormatOf(const char *path)
+{
+    if (EndsWith(path, ".obj")) return ModelFormat::Obj;
+    if (EndsWith(path, ".stl")) return ModelFormat::Stl;
+    return ModelFormat::Ply;
+}
+
+ModelLoadResult LoadModel(AMesh &mesh, const char *path, const ProgressCallback &progress, ModelLoadMode mode)
+{
+    return Load(mesh, path, mode == ModelLoadMode::StrictPly ? ModelFormat::Ply : ModelFormatOf(path), progress, mode);
+}
+
+ModelLoadResult LoadModelAs(AMesh &mesh, const char *path, ModelFormat format, const ProgressCallback &progress)
+{
+    return Load(mesh, path, format, progress, ModelLoadMode::Compatible);
 }
 
 } // namespace nuk

@@ -54,5 +54,8 @@ struct ModelLoadResult {
 
 ModelLoadResult LoadModel(AMesh &mesh, const char *path, const ProgressCallback &progress = ProgressCallback(),
                           ModelLoadMode mode = ModelLoadMode::Compatible);
+// The compatible load of a file read as `format`, whatever its name.
+ModelLoadResult LoadModelAs(AMesh &mesh, const char *path, ModelFormat format,
+                            const ProgressCallback &progress = ProgressCallback());
 
 } // namespace nuk
