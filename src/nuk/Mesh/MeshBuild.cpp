@@ -74,8 +74,9 @@ bool ParseInteger(const char *b, const char *e, long long &out)
     long long v = 0;
     for (; b != e; ++b) {
         if (*b < '0' || *b > '9') return false;
-        v = v * 10 + (*b - '0');
-        if (v > (1LL << 62)) return false;
+        const int d = *b - '0';
+        if (v > ((1LL << 62) - d) / 10) return false; // checked before it could overflow
+        v = v * 10 + d;
     }
     out = neg ? -v : v;
     return true;
