@@ -85,10 +85,11 @@ private:
     }
     static size_t Hash(const Point3f &p)
     {
-        std::uint64_t h = Bits(p.x) * 0x9e3779b97f4a7c15ULL;
-        h = (h ^ Bits(p.y)) * 0xc2b2ae3d27d4eb4fULL;
-        h = (h ^ Bits(p.z)) * 0x165667b19e3779f9ULL;
-        return size_t(h ^ (h >> 29));
+        // Short decimals leave the low mantissa bits zero: mix high into low.
+        std::uint64_t h = Bits(p.x) | Bits(p.y) << 32;
+        h = (h ^ (h >> 31)) * 0x9e3779b97f4a7c15ULL;
+        h = (h ^ Bits(p.z) ^ (h >> 29)) * 0xbf58476d1ce4e5b9ULL;
+        return size_t(h ^ (h >> 32));
     }
     void Grow()
     {
