@@ -299,7 +299,8 @@ void TForm1::buildControls()
     Open_ply->setAcceptMode(QFileDialog::AcceptOpen);
     Open_ply->setFileMode(QFileDialog::ExistingFile);
     Open_ply->setDefaultSuffix(QStringLiteral("ply"));
-    Open_ply->setNameFilter(QStringLiteral("PLY model files (*.ply)"));
+    Open_ply->setNameFilters({QStringLiteral("Models (*.ply *.obj *.stl)"), QStringLiteral("PLY model files (*.ply)"),
+                              QStringLiteral("OBJ model files (*.obj)"), QStringLiteral("STL model files (*.stl)")});
     Open_ply->setDirectory(QDir::currentPath());
 
     Save_data = new QFileDialog(this);
@@ -471,6 +472,14 @@ int TForm1::LoadModel(const QString &fileName)
         PanelOGL->ShowNotice(QStringLiteral("Could not load %1:\n%2")
                                  .arg(QFileInfo(fileName).fileName(), QString::fromStdString(out.load.reason)),
                              noticeDurationMs);
+    } else if (!out.load.converted.empty()) {
+        // Loaded, but not quite as written: say what changed.
+        QStringList changes;
+        for (const std::string &c : out.load.converted)
+            changes << QString::fromStdString(c);
+        PanelOGL->ShowNotice(
+            QStringLiteral("Loaded %1:\n%2").arg(QFileInfo(fileName).fileName(), changes.join(QLatin1Char('\n'))),
+            noticeDurationMs);
     }
     AppIdle();
     if (out.load.ok()) emit modelLoaded();

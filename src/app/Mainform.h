@@ -111,7 +111,8 @@ public:
     // An import running longer than this shows a progress dialog.
     int progressDelayMs = 500;
     bool lastLoadShowedProgress = false;
-    // How long the notice of a failed load stays over the view.
+    // How long the notice of a failed load, or of a load that converted
+    // something, stays over the view.
     int noticeDurationMs = 6000;
     // The folder of the last model chosen; the open dialog starts there.
     QString lastModelFolder;
@@ -140,8 +141,10 @@ public:
     void ViewFailed(const QString &message);
 
     // Loads a model file into the mesh as the toolbar command does, without
-    // the dialog. Returns the import's result (0 loaded, -1 failed); a
-    // failure leaves the previous model and shows a notice over the view.
+    // the dialog: PLY, or OBJ or STL by the file's name. Returns the import's
+    // result (0 loaded, -1 failed); a failure leaves the previous model and
+    // shows a notice over the view, and so does a load that had to convert
+    // something (number types, polygons, corners welded).
     int LoadModel(const QString &fileName);
 
     // Runs Open_ply as the toolbar button does; the chosen file, or an

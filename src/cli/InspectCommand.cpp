@@ -1,5 +1,7 @@
-// quorvel-cli inspect: loads a PLY model exactly as the window's "load model"
+// quorvel-cli inspect: loads a model exactly as the window's "load model"
 // button does and tells what came of it, as text or as one JSON object.
+// --strict runs the PLY import alone, as the program did before it read OBJ,
+// STL and PLY files of other number types, and prints what it printed then.
 
 #include <charconv>
 #include <cstdint>
@@ -30,6 +32,7 @@ struct InspectOptions {
     std::string file;
     bool json = false;
     bool elements = false;
+    bool strict = false;
 };
 
 std::string num(float f)
@@ -45,14 +48,16 @@ Json arr(const nuk::Point3f &p) { return Json::array({p.x, p.y, p.z}); }
 
 long cornerIndex(const AMesh &m, const AFace &f, int k) { return long(f.v[k] - m.vertices.data()); }
 
-Json toJson(const AMesh &m, const InspectOptions &opt, int result, int mask)
+Json toJson(const AMesh &m, const InspectOptions &opt, const nuk::ModelLoadResult &load)
 {
     Json j;
     j["file"] = opt.file;
-    j["result"] = result;
+    if (!opt.strict) j["format"] = nuk::ModelFormatName(load.format);
+    j["result"] = load.result;
     j["error"] = m.error;
-    j["message"] = nuk::PlyFile::ErrorMessage(m.error);
-    j["mask"] = mask;
+    j["message"] = load.message;
+    j["mask"] = load.mask;
+    if (!opt.strict) j["converted"] = load.converted;
     j["vertices"] = m.vertices.size();
     j["faces"] = m.faces.size();
     j["vertex_count"] = m.vertex_count;
@@ -114,12 +119,16 @@ std::string names(const std::vector<std::string> &v)
     return s;
 }
 
-void printText(const AMesh &m, const InspectOptions &opt, int result, int mask)
+void printText(const AMesh &m, const InspectOptions &opt, const nuk::ModelLoadResult &load)
 {
     std::printf("file: %s\n", opt.file.c_str());
-    std::printf("result: %s (error %d: %s)\n", result == 0 ? "loaded" : "failed", m.error,
-                nuk::PlyFile::ErrorMessage(m.error));
-    std::printf("mask: 0x%04x\n", unsigned(mask));
+    // Said only when there is something to say, so that a plain PLY load
+    // reads as it always did.
+    if (load.format != nuk::ModelFormat::Ply) std::printf("format: %s\n", nuk::ModelFormatName(load.format));
+    std::printf("result: %s (error %d: %s)\n", load.ok() ? "loaded" : "failed", m.error, load.message.c_str());
+    for (const std::string &c : load.converted)
+        std::printf("converted: %s\n", c.c_str());
+    std::printf("mask: 0x%04x\n", unsigned(load.mask));
     std::printf("vertices: %zu stored, %d live\n", m.vertices.size(), m.vertex_count);
     std::printf("faces: %zu stored, %d live\n", m.faces.size(), m.face_count);
     if (m.box.IsNull())
@@ -156,22 +165,22 @@ int runInspect(const InspectOptions &opt)
 {
     auto mesh = std::make_unique<AMesh>();
     // The window's model loading, sequence and all.
-    const nuk::ModelLoadResult load = nuk::LoadModel(*mesh, opt.file.c_str());
-    const int result = load.result;
-    const int mask = load.mask;
+    const nuk::ModelLoadResult load =
+        nuk::LoadModel(*mesh, opt.file.c_str(), nuk::ProgressCallback(),
+                       opt.strict ? nuk::ModelLoadMode::StrictPly : nuk::ModelLoadMode::Compatible);
     if (opt.json)
-        std::printf("%s\n", toJson(*mesh, opt, result, mask).dump().c_str());
+        std::printf("%s\n", toJson(*mesh, opt, load).dump().c_str());
     else
-        printText(*mesh, opt, result, mask);
-    if (result != 0) {
+        printText(*mesh, opt, load);
+    if (!load.ok()) {
         // The summary keeps the import's code and message; the system's
         // reason (missing, a folder, no permission) is what the user acts on.
-        const std::string message = nuk::PlyFile::ErrorMessage(load.error);
+        const std::string &message = load.message;
         std::string why = load.outOfMemory ? load.reason : message;
         if (!load.outOfMemory && !load.reason.empty() && load.reason != message) why += " (" + load.reason + ")";
         std::fprintf(stderr, "quorvel-cli inspect: cannot load %s: %s\n", opt.file.c_str(), why.c_str());
     }
-    return result == 0 ? kOk : kFailure;
+    return load.ok() ? kOk : kFailure;
 }
 
 } // namespace
@@ -179,13 +188,19 @@ int runInspect(const InspectOptions &opt)
 Action addInspectCommand(CLI::App &app)
 {
     auto opt = std::make_shared<InspectOptions>();
-    CLI::App *cmd = app.add_subcommand("inspect", "Load a PLY reference model as the window does and describe it");
+    CLI::App *cmd =
+        app.add_subcommand("inspect", "Load a reference model (PLY, OBJ or STL) as the window does and describe it");
     cmd->footer("Runs the window's model loading (import, bounding box, face and vertex normals) and prints the "
-                "result, the error code and its message, the counts, the camera, the texture names and the box. "
+                "result, the error code and its message, what was converted to read the file, the counts, the "
+                "camera, the texture names and the box (in the model's coordinates, which the view takes as "
+                "millimetres). Files ending in .obj or .stl are read as OBJ or STL, every other file as PLY. "
                 "Exit status 0 when the import succeeded, 1 when it failed (with the reason on stderr).");
-    cmd->add_option("FILE", opt->file, "PLY file to load")->required()->type_name("PATH");
+    cmd->add_option("FILE", opt->file, "model file to load (.ply, .obj or .stl)")->required()->type_name("PATH");
     cmd->add_flag("--json", opt->json, "print one JSON object instead of text");
     cmd->add_flag("--elements", opt->elements, "also list every vertex and face");
+    cmd->add_flag("--strict", opt->strict,
+                  "the PLY import alone, whatever the file's name: no conversion of number types, and the output "
+                  "without \"format\" and \"converted\"");
     return [cmd, opt]() -> int {
         if (!cmd->parsed()) return -1;
         return runInspect(*opt);

@@ -6,6 +6,7 @@
 #   -DEXPECT_STDERR=<regex> optional
 #   -DGOLDEN=<path>         optional: stdout is one JSON value equal to this file's
 #   -DDATA_ROOT=<dir>       ... after "<dir>/" is taken off the front of its "file" member
+#   -DGOLDEN_STRICT=1       ... and without its "format" and "converted" members
 #   -DEXPECT_FILE=<name>    optional: file the command must write in WORKDIR ...
 #   -DMATCH=<path>          ... byte for byte equal to this one
 #   -DEXPECT_NO_FILE=<name> optional: file that must not exist afterwards
@@ -70,6 +71,15 @@ if(DEFINED EXPECT_STDOUT AND NOT out MATCHES "${EXPECT_STDOUT}")
 endif()
 if(DEFINED GOLDEN)
   file(READ "${GOLDEN}" want)
+  if(GOLDEN_STRICT)
+    foreach(key format converted)
+      string(JSON kind ERROR_VARIABLE absent TYPE "${want}" ${key})
+      if(absent)
+        message(FATAL_ERROR "${GOLDEN} has no \"${key}\" to leave out")
+      endif()
+      string(JSON want REMOVE "${want}" ${key})
+    endforeach()
+  endif()
   string(JSON want_kind TYPE "{\"x\":${want}}" x)
   string(JSON got_kind ERROR_VARIABLE not_json TYPE "{\"x\":${out}}" x)
   if(not_json OR NOT got_kind STREQUAL want_kind)

@@ -256,6 +256,39 @@ private slots:
         QVERIFY(messages.isEmpty());
     }
 
+    // OBJ and STL load through the same command; a load that converted
+    // something says what, a bad file of either keeps the previous model.
+    void objStlAndConvertedPly()
+    {
+        ScratchDir dir;
+        QVERIFY(WriteFile(dir.file("square.obj"), "v 0 0 0\nv 30 0 0\nv 30 30 0\nv 0 30 0\nf 1 2 3 4\n"));
+        load(dir.file("square.obj"));
+        QCOMPARE(form->mesh.face_count, 2);
+        QCOMPARE(form->model_arrays.corner_count(), std::size_t(6));
+        const QLabel *notice = form->PanelOGL->Notice();
+        QVERIFY2(notice->text().contains(QStringLiteral("square.obj")), qPrintable(notice->text()));
+        QVERIFY2(notice->text().contains(QStringLiteral("split into 2 triangles")), qPrintable(notice->text()));
+
+        QVERIFY(WriteFile(dir.file("bad.stl"), QByteArray(100, 'x')));
+        load(dir.file("bad.stl"));
+        QCOMPARE(form->mesh.face_count, 2);
+        QCOMPARE(form->model_arrays.corner_count(), std::size_t(6));
+        QVERIFY2(notice->text().contains(QStringLiteral("Could not load bad.stl")), qPrintable(notice->text()));
+        QVERIFY2(notice->text().contains(QStringLiteral("binary STL")), qPrintable(notice->text()));
+
+        QVERIFY(WriteFile(dir.file("double.ply"), "ply\nformat ascii 1.0\nelement vertex 3\nproperty double x\n"
+                                                  "property double y\nproperty double z\nelement face 1\n"
+                                                  "property list uchar uint vertex_indices\nend_header\n"
+                                                  "0 0 0\n10 0 0\n0 10 0\n3 0 1 2\n"));
+        load(dir.file("double.ply"));
+        QCOMPARE(form->mesh.face_count, 1);
+        QCOMPARE(form->mesh.faces[0].N(), nuk::Point3f(0, 0, 100));
+        QVERIFY2(notice->text().contains(QStringLiteral("vertex x: double to float")), qPrintable(notice->text()));
+        QVERIFY2(notice->text().contains(QStringLiteral("face vertex_indices: uint to int")),
+                 qPrintable(notice->text()));
+        QVERIFY(messages.isEmpty());
+    }
+
     // The open dialog starts in the folder of the last model chosen, with
     // no file name filled in.
     void openDialogStartsInTheLastFolder()

@@ -184,7 +184,10 @@ private slots:
     {
         QCOMPARE(form->Open_ply->acceptMode(), QFileDialog::AcceptOpen);
         QCOMPARE(form->Open_ply->defaultSuffix(), QStringLiteral("ply"));
-        QCOMPARE(form->Open_ply->nameFilters(), QStringList{QStringLiteral("PLY model files (*.ply)")});
+        QCOMPARE(form->Open_ply->nameFilters(),
+                 (QStringList{QStringLiteral("Models (*.ply *.obj *.stl)"), QStringLiteral("PLY model files (*.ply)"),
+                              QStringLiteral("OBJ model files (*.obj)"), QStringLiteral("STL model files (*.stl)")}));
+        QCOMPARE(form->TB_loadmodel->toolTip(), QStringLiteral("LOAD PLY REFERENCE MODEL"));
         QCOMPARE(form->Save_data->acceptMode(), QFileDialog::AcceptSave);
         QCOMPARE(form->Save_data->defaultSuffix(), QStringLiteral("ply"));
         QCOMPARE(form->Save_data->nameFilters(), QStringList{QStringLiteral("txt data file (*.txt)")});

@@ -12,6 +12,7 @@
 #include <string>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 #include "nuk/Assert.h"
 
@@ -88,6 +89,10 @@ struct PlyCameraRecord {
 
 static_assert(offsetof(PlyVertexRecord<float>, extra) == 23, "vertex extras start right after blue");
 static_assert(offsetof(PlyFaceRecord, flags) == 2052, "face flags follow 512 indices");
+// A count wider than a byte, read by the compatible import, is stored as an
+// int over the one-byte count and its padding, just before the indices.
+static_assert(offsetof(PlyFaceRecord, count) == 0 && offsetof(PlyFaceRecord, indices) == 4,
+              "room for a 4-byte count before the indices");
 static_assert(offsetof(PlyCameraRecord, k4) == 88, "camera fields are 4 bytes apart");
 
 constexpr int kExtraRoom = 256;
@@ -244,7 +249,10 @@ public:
     using FaceType = typename MeshType::FaceType;
     using ScalarType = typename VertexType::ScalarType;
 
-    PlyImporter(const char *filename, const ProgressCallback &progress) : filename_(filename), progress_(progress)
+    // converted, when given, turns on the compatible import and receives
+    // what it read in other types than the strict one.
+    PlyImporter(const char *filename, const ProgressCallback &progress, std::vector<std::string> *converted = nullptr)
+        : filename_(filename), progress_(progress), converted_(converted)
     {
         std::memset(&vr_, 0, sizeof vr_);
         std::memset(&fr_, 0, sizeof fr_);
@@ -303,14 +311,14 @@ private:
         if (camera) mask |= PLYMASK_CAMERA;
 
         const PropDescriptor *const vd = VertexTable<ScalarType>::d;
-        if (pf_.AddToRead(vd[kVertexX]) == -1 || pf_.AddToRead(vd[kVertexY]) == -1 || pf_.AddToRead(vd[kVertexZ]) == -1)
+        if (!AddPosition(vd[kVertexX], 0) || !AddPosition(vd[kVertexY], 1) || !AddPosition(vd[kVertexZ], 2))
             return E_NOVERTEXFIELD;
 
-        if (pf_.AddToRead(kFaceDesc[kFaceIndices]) == 0)
+        if (AddIndices(kFaceDesc[kFaceIndices]))
             index_ = kFace;
-        else if (pf_.AddToRead(kFaceDesc[kFaceIndexAlt]) == 0)
+        else if (AddIndices(kFaceDesc[kFaceIndexAlt]))
             index_ = kFaceAlt;
-        else if (pf_.AddToRead(kStripDesc) == 0)
+        else if (AddIndices(kStripDesc))
             index_ = kStrips;
         else
             return E_NOFACEFIELD;
@@ -375,6 +383,85 @@ private:
             total += size;
         }
         return total > kExtraRoom ? E_BADTYPE : 0;
+    }
+
+    // The compatible import reads a coordinate of any numeric type: floating
+    // ones through the reader's own conversion, integers as an int32 or uint32
+    // in the coordinate's place, turned into the scalar after each record.
+    bool AddPosition(const PropDescriptor &d, int axis)
+    {
+        if (pf_.AddToRead(d) == 0) return true;
+        if (!converted_) return false;
+        const PlyProperty *p = HeaderProperty(d);
+        if (!p || p->islist) return false;
+        PropDescriptor c = d;
+        c.filetype = p->type;
+        const bool floating = p->type == T_FLOAT || p->type == T_DOUBLE;
+        if (!floating) c.memtype = p->type == T_UINT ? T_UINT : T_INT;
+        if (pf_.AddToRead(c) == -1) return false;
+        if (!floating) axisType_[axis] = c.memtype;
+        Converted(d, p->type, d.filetype, "");
+        return true;
+    }
+
+    // Index lists of any integer type with a count of any integer type, read
+    // as int32 so that the range checks stay those of the strict import (a
+    // uint beyond 2^31 - 1 turns negative and is refused like one). A count
+    // wider than a byte lands as an int32 in the count's place.
+    bool AddIndices(const PropDescriptor &d)
+    {
+        if (pf_.AddToRead(d) == 0) return true;
+        if (!converted_) return false;
+        const PlyProperty *p = HeaderProperty(d);
+        auto integer = [](int t) { return t >= T_CHAR && t <= T_UINT; };
+        if (!p || !p->islist || !integer(p->type) || !integer(p->counttype)) return false;
+        PropDescriptor c = d;
+        c.filetype = p->type;
+        c.memtype = T_INT;
+        c.countfiletype = p->counttype;
+        const bool byteCount = p->counttype == T_UCHAR || p->counttype == T_CHAR;
+        if (!byteCount) c.countmemtype = T_INT;
+        if (pf_.AddToRead(c) == -1) return false;
+        wideCount_ = !byteCount && c.alloclist == 0;
+        if (p->type != d.filetype) Converted(d, p->type, d.filetype, "");
+        if (p->counttype != d.countfiletype) Converted(d, p->counttype, d.countfiletype, " count");
+        return true;
+    }
+
+    PlyProperty *HeaderProperty(const PropDescriptor &d)
+    {
+        PlyElement *e = pf_.FindElement(d.elemname);
+        return e ? e->FindProperty(d.propname) : nullptr;
+    }
+
+    // "vertex x: double to float"
+    void Converted(const PropDescriptor &d, int from, int to, const char *what)
+    {
+        converted_->push_back(std::string(d.elemname) + " " + d.propname + what + ": " + TypeNames[from] + " to " +
+                              TypeNames[to]);
+    }
+
+    // A coordinate that the compatible import read as an integer.
+    ScalarType Coordinate(const ScalarType &field, int axis) const
+    {
+        if (axisType_[axis] == T_NOTYPE) return field;
+        if (axisType_[axis] == T_UINT) {
+            std::uint32_t u;
+            std::memcpy(&u, &field, sizeof u);
+            return ScalarType(u);
+        }
+        std::int32_t i;
+        std::memcpy(&i, &field, sizeof i);
+        return ScalarType(i);
+    }
+
+    // The number of corners of the face record just read.
+    long long FaceCorners() const
+    {
+        if (!wideCount_) return fr_.count;
+        std::int32_t n;
+        std::memcpy(&n, reinterpret_cast<const char *>(&fr_) + offsetof(PlyFaceRecord, count), sizeof n);
+        return n;
     }
 
     void Progress(long long j, long long n, int base, const char *what)
@@ -453,7 +540,11 @@ private:
             Progress(j, n, 0, "Vertex Loading");
             sv_.flags = 0;
             if (pf_.ReadRecord(&vr_) == -1) return E_UNESPEOF;
-            sv_.position = typename VertexType::CoordType(vr_.x, vr_.y, vr_.z);
+            if (anyIntegerAxis())
+                sv_.position =
+                    typename VertexType::CoordType(Coordinate(vr_.x, 0), Coordinate(vr_.y, 1), Coordinate(vr_.z, 2));
+            else
+                sv_.position = typename VertexType::CoordType(vr_.x, vr_.y, vr_.z);
             if (mask & PLYMASK_VERTFLAGS) sv_.flags = vr_.flags;
             if constexpr (VertexType::HasQuality())
                 if (mask & PLYMASK_VERTQUALITY) sv_.Q() = vr_.quality;
@@ -525,7 +616,7 @@ private:
         for (int j = 0; j < n; ++j) {
             Progress(j, n, 50, "Face Loading");
             if (pf_.ReadRecord(&fr_) == -1) return E_UNESPEOF;
-            if (fr_.count != 3) return E_FACEMORETHAN3;
+            if (FaceCorners() != 3) return E_FACEMORETHAN3;
             for (int k = 0; k < 3; ++k)
                 if (!Corner(sf_, k, fr_.indices[k])) return E_BADVERTINDEX;
             sf_.flags = (mask & PLYMASK_FACEFLAGS) ? fr_.flags : 0;
@@ -590,8 +681,13 @@ private:
         return 0;
     }
 
+    bool anyIntegerAxis() const { return axisType_[0] | axisType_[1] | axisType_[2]; }
+
     const char *filename_;
     const ProgressCallback &progress_;
+    std::vector<std::string> *converted_;              // null: the strict import
+    int axisType_[3] = {T_NOTYPE, T_NOTYPE, T_NOTYPE}; // T_INT or T_UINT: a coordinate read as an integer
+    bool wideCount_ = false;                           // face counts read as int32
     PlyFile pf_;
     MeshType fresh_;
     IndexSource index_ = kNone;
@@ -628,5 +724,25 @@ int LoadPly(MeshType &mesh, const char *filename, const PropDescriptor *vertex_e
 
 template int LoadPly<AMesh>(AMesh &, const char *, const PropDescriptor *, int, const PropDescriptor *, int, int &,
                             const ProgressCallback &);
+
+template <class MeshType>
+int LoadPlyConverted(MeshType &mesh, const char *filename, int &mask, std::vector<std::string> &converted,
+                     const ProgressCallback &progress)
+{
+    // clang-format off
+    NUK_ASSERT(filename!=0, "nuk/Mesh/MeshPly");
+    // clang-format on
+    mask = 0;
+    converted.clear();
+    auto importer = std::make_unique<PlyImporter<MeshType>>(filename, progress, &converted);
+    const int code = importer->Run(nullptr, 0, nullptr, 0, mask);
+    mesh.error = code;
+    if (code != 0) return -1;
+    importer->MoveInto(mesh);
+    return 0;
+}
+
+template int LoadPlyConverted<AMesh>(AMesh &, const char *, int &, std::vector<std::string> &,
+                                     const ProgressCallback &);
 
 } // namespace nuk

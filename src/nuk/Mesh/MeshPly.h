@@ -47,6 +47,8 @@
 // Not thread-safe: the reader shares scratch storage between files.
 
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "nuk/Mesh/AMesh.h"
 #include "nuk/tools/plylib.h"
@@ -83,8 +85,23 @@ int LoadPly(MeshType &mesh, const char *filename, const ProgressCallback &progre
     return LoadPly(mesh, filename, nullptr, 0, nullptr, 0, mask, progress);
 }
 
+// The compatible import, for files that LoadPly refuses only for the number
+// types of their header (13 or 14): coordinates of any numeric type are read
+// as the vertex scalar, face and strip index lists of any integer type (with
+// a count of any integer type) as int, with the strict import's range checks.
+// Everything else is read exactly as LoadPly reads it. converted receives one
+// line per property read in another type than LoadPly's, such as
+// "vertex x: double to float", "face vertex_indices: uint to int" or
+// "face vertex_indices count: ushort to uchar". Same results and codes as
+// LoadPly; no extras.
+template <class MeshType>
+int LoadPlyConverted(MeshType &mesh, const char *filename, int &mask, std::vector<std::string> &converted,
+                     const ProgressCallback &progress = ProgressCallback());
+
 // Compiled once, in MeshPly.cpp.
 extern template int LoadPly<AMesh>(AMesh &, const char *, const PropDescriptor *, int, const PropDescriptor *, int,
                                    int &, const ProgressCallback &);
+extern template int LoadPlyConverted<AMesh>(AMesh &, const char *, int &, std::vector<std::string> &,
+                                            const ProgressCallback &);
 
 } // namespace nuk
