@@ -11,8 +11,10 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/Commands.h"
+#include "cli/LayoutOptions.h"
 #include "cli/PatternOptions.h"
 #include "planner/AcquisitionReader.h"
+#include "planner/Layout.h"
 #include "planner/LightExport.h"
 #include "planner/Parameters.h"
 
@@ -23,6 +25,7 @@ namespace
 
 struct ExportCommandOptions {
     PatternOptions pattern;
+    LayoutOptions layout;
     std::string format;
     std::string output;
     std::string from;
@@ -87,7 +90,7 @@ int runExport(const ExportCommandOptions &opt)
     planner::PatternInput in;
     planner::PatternLists lists;
     if (opt.fromOption->count() > 0) {
-        if (opt.pattern.anyGiven())
+        if (opt.pattern.anyGiven() || opt.layout.anyGiven())
             return usage("--from takes the parameters from the file; leave out the pattern options");
         planner::AcquisitionRead read = planner::ReadAcquisitionFile(opt.from);
         if (!read.ok) {
@@ -100,7 +103,9 @@ int runExport(const ExportCommandOptions &opt)
                     opt.from.c_str(), in.viewDistance);
     } else {
         if (!opt.pattern.resolve("export", in)) return kUsage;
-        planner::BuildPattern(in, lists);
+        planner::LayoutInput layout;
+        if (!opt.layout.resolve("export", opt.pattern, layout)) return kUsage;
+        planner::BuildLayout(in, layout, lists);
     }
 
     std::string error;
@@ -128,12 +133,13 @@ Action addExportCommand(CLI::App &app)
     auto opt = std::make_shared<ExportCommandOptions>();
     CLI::App *cmd = app.add_subcommand("export", "Write the light positions of a pattern for RTI software");
     cmd->footer(
-        "The pattern comes from the pattern options (as for 'quorvel-cli pattern') or from an acquisition file "
-        "with --from; its view distance is recovered from the file's rows. Lights are listed in shooting order, "
-        "the order of the acquisition file, with image names numbered from --first.\n"
+        "The pattern comes from the pattern and layout options (as for 'quorvel-cli pattern') or from an acquisition "
+        "file of the grid layout with --from; its view distance is recovered from the file's rows. Lights are listed "
+        "in shooting order, the order of the acquisition file, with image names numbered from --first.\n"
         "Formats: lp (light directions for RTI fitting and viewing), dome (JSON dome description), csv (one row "
         "per position, for spreadsheets and robot controllers). Lengths are millimetres.");
     opt->pattern.add(cmd);
+    opt->layout.add(cmd);
     cmd->add_option("--format", opt->format, "lp, dome or csv (default: from the extension of --output)")
         ->type_name("FORMAT");
     cmd->add_option("--output", opt->output, "file to write")->type_name("PATH")->required();

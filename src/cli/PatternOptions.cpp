@@ -29,6 +29,17 @@ bool PatternOptions::anyGiven() const
            (excludeBaseOption_ && excludeBaseOption_->count() > 0);
 }
 
+const char *PatternOptions::gridOnlyGiven() const
+{
+    for (const planner::Param p : {planner::Param::HorizontalStep, planner::Param::VerticalStep}) {
+        const Entry &e = entries_[static_cast<std::size_t>(p)];
+        if (e.option && e.option->count() > 0) return planner::Spec(p).option;
+    }
+    if (excludeCentralOption_ && excludeCentralOption_->count() > 0) return "--exclude-central-point";
+    if (excludeBaseOption_ && excludeBaseOption_->count() > 0) return "--exclude-base-plane";
+    return nullptr;
+}
+
 bool PatternOptions::resolve(const char *command, planner::PatternInput &in) const
 {
     int values[planner::kParamCount];

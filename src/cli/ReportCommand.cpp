@@ -14,7 +14,9 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/Commands.h"
+#include "cli/LayoutOptions.h"
 #include "cli/PatternOptions.h"
+#include "planner/Layout.h"
 #include "planner/PlanReport.h"
 #include "plot/PlanPlot.h"
 
@@ -27,6 +29,7 @@ using Json = nlohmann::ordered_json;
 
 struct ReportOptions {
     PatternOptions pattern;
+    LayoutOptions layout;
     std::string sensor;
     std::string focal;
     std::string grazing;
@@ -73,7 +76,21 @@ Json Flags(unsigned f)
     return a;
 }
 
-Json ToJson(const planner::PlanReport &r)
+Json LayoutJson(const planner::LayoutInput &l)
+{
+    Json j;
+    j["kind"] = planner::LayoutName(l.kind);
+    using planner::LayoutOption;
+    if (planner::LayoutTakes(l.kind, LayoutOption::Rings)) j["rings"] = l.rings;
+    if (planner::LayoutTakes(l.kind, LayoutOption::TopLight)) j["top_light"] = l.topLight;
+    if (planner::LayoutTakes(l.kind, LayoutOption::Count)) j["count"] = l.count;
+    if (planner::LayoutTakes(l.kind, LayoutOption::Frequency)) j["frequency"] = l.frequency;
+    if (planner::LayoutTakes(l.kind, LayoutOption::MinElevation)) j["min_elevation"] = l.minElevation;
+    if (planner::LayoutTakes(l.kind, LayoutOption::SkipFlagged)) j["skip_flagged"] = l.skipFlagged;
+    return j;
+}
+
+Json ToJson(const planner::PlanReport &r, const planner::LayoutInput &layout)
 {
     const planner::PatternInput &in = r.input;
     Json j;
@@ -85,7 +102,8 @@ Json ToJson(const planner::PlanReport &r)
                  {"horizontal_step", in.horizontalStep},
                  {"vertical_step", in.verticalStep},
                  {"exclude_central_point", in.excludeCentralPoint},
-                 {"exclude_base_plane", in.excludeBasePlane}};
+                 {"exclude_base_plane", in.excludeBasePlane},
+                 {"layout", LayoutJson(layout)}};
     j["grazing_below"] = r.options.grazingBelow;
     j["positions"] = r.positions.size();
     j["usable"] = r.usable;
@@ -177,6 +195,8 @@ int RunReport(const ReportOptions &opt)
 {
     planner::PatternInput in;
     if (!opt.pattern.resolve("report", in)) return kUsage;
+    planner::LayoutInput layout;
+    if (!opt.layout.resolve("report", opt.pattern, layout)) return kUsage;
     planner::ReportOptions ro;
     if (!ResolveReportOptions(opt, ro)) return kUsage;
     const bool plotting = opt.plotOption->count() > 0;
@@ -186,8 +206,8 @@ int RunReport(const ReportOptions &opt)
     }
 
     planner::PatternLists lists;
-    planner::BuildPattern(in, lists);
-    const planner::PlanReport report = planner::ComputePlanReport(in, lists.positions, ro);
+    planner::BuildLayout(in, layout, lists);
+    const planner::PlanReport report = planner::ComputePlanReport(in, lists, ro);
 
     if (plotting) {
         // Only a plot needs the GUI library's fonts and painting.
@@ -199,7 +219,7 @@ int RunReport(const ReportOptions &opt)
         }
     }
     if (opt.json)
-        std::printf("%s\n", ToJson(report).dump().c_str());
+        std::printf("%s\n", ToJson(report, layout).dump().c_str());
     else
         std::fputs(planner::ReportText(report).c_str(), stdout);
     if (plotting && !opt.json) std::printf("\nplot written to %s\n", opt.plot.c_str());
@@ -217,6 +237,7 @@ Action addReportCommand(CLI::App &app)
                 "status is 0 whatever the plan. Without --sensor and --focal the framing and the \"in the picture\" "
                 "flag are left out.");
     opt->pattern.add(cmd);
+    opt->layout.add(cmd);
     opt->sensorOption =
         cmd->add_option("--sensor", opt->sensor, "sensor width x height in mm, e.g. 36x24")->type_name("WxH");
     opt->focalOption = cmd->add_option("--focal", opt->focal, "focal length of the lens in mm")->type_name("MM");
