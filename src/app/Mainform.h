@@ -18,6 +18,7 @@
 #include "app/ModelMesh.h"
 #include "nuk/Point3.h"
 #include "nuk/tools/Hand.h"
+#include "planner/Layout.h"
 #include "planner/Pattern.h"
 
 class QCheckBox;
@@ -91,6 +92,10 @@ public:
     // The input of the last "Generate -->", for whatever works on the
     // generated pattern (export, report); empty before the first.
     std::optional<planner::PatternInput> lastGenerated;
+    // The layout "Generate -->" uses (chosen with "Layout…"), and the one
+    // of the last "Generate -->".
+    planner::LayoutInput chosenLayout;
+    std::optional<planner::LayoutInput> lastLayout;
     std::vector<nuk::Point3f> &positions = pattern.positions;
     AMesh mesh;
     ModelArrays model_arrays; // the mesh as the view draws it, rebuilt per load

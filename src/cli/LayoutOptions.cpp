@@ -49,10 +49,7 @@ void LayoutOptions::add(CLI::App *cmd)
     for (std::size_t i = 0; i < planner::kLayoutParamCount; ++i) {
         const planner::ParameterSpec &spec = planner::kLayoutParameters[i];
         Entry &e = entries_[i];
-        std::string range = "whole number " + std::to_string(spec.minimum) + ".." + std::to_string(spec.maximum);
-        if (*spec.unit) range += std::string(" ") + spec.unit;
-        const std::string help =
-            std::string(spec.meaning) + " (" + range + ", default " + std::to_string(spec.defaultValue) + ")";
+        const std::string help = std::string(spec.meaning) + " (" + planner::RangeText(spec) + ")";
         e.option = cmd->add_option(spec.option, e.text, help)->type_name("N");
     }
     noTopLightOption_ =

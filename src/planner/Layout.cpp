@@ -185,10 +185,10 @@ struct Row {
 } // namespace
 
 const std::array<ParameterSpec, kLayoutParamCount> kLayoutParameters = {{
-    {Param::Count, "--rings", "Rings", "number of rings around the camera axis (rings layout)", "", 1, 30, 7},
-    {Param::Count, "--count", "Directions", "number of directions (spiral layout)", "", 1, 10000, 145},
-    {Param::Count, "--frequency", "Frequency", "divisions of each edge of the icosahedron (geodesic layout)", "", 1, 16,
-     4},
+    {Param::Count, "--rings", "Rings", "number of rings around the camera axis (rings layout)", "rings", 1, 30, 7},
+    {Param::Count, "--count", "Directions", "number of directions (spiral layout)", "directions", 1, 10000, 145},
+    {Param::Count, "--frequency", "Frequency", "divisions of each edge of the icosahedron (geodesic layout)",
+     "divisions", 1, 16, 4},
     {Param::Count, "--min-elevation", "Minimum elevation",
      "lowest elevation of a light above the base plane (rings, spiral and geodesic layouts)", "degrees", 0, 80, 15},
 }};
