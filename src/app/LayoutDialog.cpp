@@ -84,9 +84,9 @@ LayoutDialog::LayoutDialog(QWidget *parent, const planner::LayoutInput &initial)
 
     auto *form = new QFormLayout;
     form->addRow(QStringLiteral("Layout"), CB_layout);
-    form->addRow(QStringLiteral("Rings"), CSE_rings);
+    form->addRow(QStringLiteral("Rings"), WithUnit(this, CSE_rings, "around the camera axis"));
     form->addRow(QString(), CB_toplight);
-    form->addRow(QStringLiteral("Directions"), CSE_count);
+    form->addRow(QStringLiteral("Directions"), WithUnit(this, CSE_count, "on the spiral"));
     form->addRow(QStringLiteral("Frequency"), WithUnit(this, CSE_frequency, "divisions of an edge"));
     form->addRow(QStringLiteral("Minimum elevation"), WithUnit(this, CSE_minelevation, "degrees above the base plane"));
     form->addRow(QString(), CB_skipflagged);
