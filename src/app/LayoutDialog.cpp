@@ -1,5 +1,8 @@
 #include "app/LayoutDialog.h"
 
+#include <initializer_list>
+#include <string>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>

@@ -1,6 +1,9 @@
 #include "cli/LayoutOptions.h"
 
 #include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 

@@ -1,6 +1,7 @@
 #include "cli/PatternOptions.h"
 
 #include <cstdio>
+#include <initializer_list>
 
 #include <CLI/CLI.hpp>
 
