@@ -34,6 +34,7 @@
 #include "app/AboutDialog.h"
 #include "app/AppIcons.h"
 #include "app/GLView.h"
+#include "app/LayoutDialog.h"
 #include "app/LightExportAction.h"
 #include "app/LightCoverage.h"
 #include "app/ModelDrawing.h"
@@ -231,6 +232,10 @@ void TForm1::buildControls()
         AddToolButton("TB_about", QStringLiteral("?"), QStringLiteral("About Quorvel: version, licence, Qt version"));
     connect(about, &QToolButton::clicked, this, [this] { ShowAboutDialog(this); });
     lightExport = new LightExportAction(this);
+    QToolButton *layoutButton =
+        AddToolButton("TB_layout", QStringLiteral("Layout\u2026"),
+                      QStringLiteral("Layout of the positions: grid, rings, spiral or geodesic"));
+    connect(layoutButton, &QToolButton::clicked, this, [this] { LayoutDialog::Open(this); });
 
     Panel1 = MakePanel(this, "Panel1", QFrame::Raised);
 
@@ -426,8 +431,11 @@ void TForm1::Button2Click()
     in.objectHeight = obj_height;
     in.cameraDistance = cam_dist;
 
-    const planner::WriteResult r = planner::Generate(in, pattern, planner::kAcquisitionFile);
+    const planner::WriteResult r = chosenLayout.kind == planner::LayoutKind::Grid
+                                       ? planner::Generate(in, pattern, planner::kAcquisitionFile)
+                                       : planner::GenerateLayout(in, chosenLayout, pattern, planner::kAcquisitionFile);
     lastGenerated = in;
+    lastLayout = chosenLayout;
     AppIdle();
     emit patternGenerated();
     if (!r.ok) {

@@ -19,6 +19,7 @@
 #include "app/ModelMesh.h"
 #include "nuk/Point3.h"
 #include "nuk/tools/Hand.h"
+#include "planner/Layout.h"
 #include "planner/Pattern.h"
 
 class QCheckBox;
@@ -97,6 +98,10 @@ public:
     // The last generated plan judged against the object and camera of the
     // last "Apply ->": what the report and the coverage work on.
     std::optional<planner::PatternInput> PlanInput() const;
+    // The layout "Generate -->" uses (chosen with "Layout…"), and the one
+    // of the last "Generate -->".
+    planner::LayoutInput chosenLayout;
+    std::optional<planner::LayoutInput> lastLayout;
     std::vector<nuk::Point3f> &positions = pattern.positions;
     AMesh mesh;
     ModelArrays model_arrays;          // the mesh as the view draws it, rebuilt per load

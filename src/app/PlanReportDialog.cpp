@@ -137,7 +137,7 @@ void PlanReportDialog::Refresh()
     options.grazingBelow = grazingBelow->value();
     if (framingKnown->isChecked())
         options.framing = planner::Framing{sensorWidth->value(), sensorHeight->value(), focalLength->value()};
-    report_ = planner::ComputePlanReport(in, form_->pattern.positions, options);
+    report_ = planner::ComputePlanReport(in, form_->pattern, options);
     figures->setPlainText(QString::fromStdString(planner::ReportText(*report_)));
     plotView->setReport(&*report_);
 }

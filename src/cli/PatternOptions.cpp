@@ -1,6 +1,7 @@
 #include "cli/PatternOptions.h"
 
 #include <cstdio>
+#include <initializer_list>
 
 #include <CLI/CLI.hpp>
 
@@ -27,6 +28,17 @@ bool PatternOptions::anyGiven() const
         if (e.option && e.option->count() > 0) return true;
     return (excludeCentralOption_ && excludeCentralOption_->count() > 0) ||
            (excludeBaseOption_ && excludeBaseOption_->count() > 0);
+}
+
+const char *PatternOptions::gridOnlyGiven() const
+{
+    for (const planner::Param p : {planner::Param::HorizontalStep, planner::Param::VerticalStep}) {
+        const Entry &e = entries_[static_cast<std::size_t>(p)];
+        if (e.option && e.option->count() > 0) return planner::Spec(p).option;
+    }
+    if (excludeCentralOption_ && excludeCentralOption_->count() > 0) return "--exclude-central-point";
+    if (excludeBaseOption_ && excludeBaseOption_->count() > 0) return "--exclude-base-plane";
+    return nullptr;
 }
 
 bool PatternOptions::resolve(const char *command, planner::PatternInput &in) const

@@ -28,6 +28,10 @@ public:
     // True when any of the pattern's options was given on the command line.
     bool anyGiven() const;
 
+    // The first of the grid's own options given (the two steps and the two
+    // exclusions), which no other layout takes; null when none was.
+    const char *gridOnlyGiven() const;
+
     // Checks the given values against their limits. On a bad value prints
     // "quorvel-cli COMMAND: --option must be a whole number from A to B,
     // got 'TEXT'" to stderr and returns false.

@@ -6,6 +6,7 @@
 
 #include "cli/Commands.h"
 #include "planner/AcquisitionReader.h"
+#include "planner/Layout.h"
 
 namespace cli
 {
@@ -13,6 +14,7 @@ namespace cli
 void PatternSource::add(CLI::App *cmd)
 {
     pattern_.add(cmd);
+    layout_.add(cmd);
     fromOption_ = cmd->add_option("--from", from_, "acquisition file to take the pattern from, instead of the options")
                       ->type_name("ACQUISITION_FILE");
 }
@@ -20,14 +22,17 @@ void PatternSource::add(CLI::App *cmd)
 bool PatternSource::fromGiven() const { return fromOption_ && fromOption_->count() > 0; }
 
 int PatternSource::load(const char *command, planner::PatternInput &in, planner::PatternLists &lists,
-                        std::FILE *announce) const
+                        std::FILE *announce, planner::LayoutInput *layoutOut) const
 {
+    planner::LayoutInput layout; // the grid unless the options choose another
     if (!fromGiven()) {
         if (!pattern_.resolve(command, in)) return kUsage;
-        planner::BuildPattern(in, lists);
+        if (!layout_.resolve(command, pattern_, layout)) return kUsage;
+        planner::BuildLayout(in, layout, lists);
+        if (layoutOut) *layoutOut = layout;
         return kOk;
     }
-    if (pattern_.anyGiven()) {
+    if (pattern_.anyGiven() || layout_.anyGiven()) {
         std::fprintf(stderr,
                      "quorvel-cli %s: --from takes the parameters from the file; leave out the pattern options "
                      "(see 'quorvel-cli %s --help')\n",
@@ -41,6 +46,7 @@ int PatternSource::load(const char *command, planner::PatternInput &in, planner:
     }
     in = read.input;
     lists = std::move(read.lists);
+    if (layoutOut) *layoutOut = layout;
     if (announce)
         std::fprintf(announce, "read %zu points from %s (view distance %d mm, recovered from its rows)\n",
                      lists.positions.size(), from_.c_str(), in.viewDistance);

@@ -73,7 +73,21 @@ Json Flags(unsigned f)
     return a;
 }
 
-Json ToJson(const planner::PlanReport &r)
+Json LayoutJson(const planner::LayoutInput &l)
+{
+    Json j;
+    j["kind"] = planner::LayoutName(l.kind);
+    using planner::LayoutOption;
+    if (planner::LayoutTakes(l.kind, LayoutOption::Rings)) j["rings"] = l.rings;
+    if (planner::LayoutTakes(l.kind, LayoutOption::TopLight)) j["top_light"] = l.topLight;
+    if (planner::LayoutTakes(l.kind, LayoutOption::Count)) j["count"] = l.count;
+    if (planner::LayoutTakes(l.kind, LayoutOption::Frequency)) j["frequency"] = l.frequency;
+    if (planner::LayoutTakes(l.kind, LayoutOption::MinElevation)) j["min_elevation"] = l.minElevation;
+    if (planner::LayoutTakes(l.kind, LayoutOption::SkipFlagged)) j["skip_flagged"] = l.skipFlagged;
+    return j;
+}
+
+Json ToJson(const planner::PlanReport &r, const planner::LayoutInput &layout)
 {
     const planner::PatternInput &in = r.input;
     Json j;
@@ -85,7 +99,8 @@ Json ToJson(const planner::PlanReport &r)
                  {"horizontal_step", in.horizontalStep},
                  {"vertical_step", in.verticalStep},
                  {"exclude_central_point", in.excludeCentralPoint},
-                 {"exclude_base_plane", in.excludeBasePlane}};
+                 {"exclude_base_plane", in.excludeBasePlane},
+                 {"layout", LayoutJson(layout)}};
     j["grazing_below"] = r.options.grazingBelow;
     j["positions"] = r.positions.size();
     j["usable"] = r.usable;
@@ -185,9 +200,10 @@ int RunReport(const ReportOptions &opt)
 
     planner::PatternInput in;
     planner::PatternLists lists;
-    const int loaded = opt.source.load("report", in, lists, opt.json ? nullptr : stdout);
+    planner::LayoutInput layout;
+    const int loaded = opt.source.load("report", in, lists, opt.json ? nullptr : stdout, &layout);
     if (loaded != kOk) return loaded;
-    const planner::PlanReport report = planner::ComputePlanReport(in, lists.positions, ro);
+    const planner::PlanReport report = planner::ComputePlanReport(in, lists, ro);
 
     if (plotting) {
         // Only a plot needs the GUI library's fonts and painting.
@@ -199,7 +215,7 @@ int RunReport(const ReportOptions &opt)
         }
     }
     if (opt.json)
-        std::printf("%s\n", ToJson(report).dump().c_str());
+        std::printf("%s\n", ToJson(report, layout).dump().c_str());
     else
         std::fputs(planner::ReportText(report).c_str(), stdout);
     if (plotting && !opt.json) std::printf("\nplot written to %s\n", opt.plot.c_str());

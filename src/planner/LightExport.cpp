@@ -224,17 +224,26 @@ std::optional<LightTable> MakeLightTable(const PatternInput &in, const PatternLi
 
     LightTable t;
     t.input = in;
+    t.layout = lists.layout;
     t.lights.reserve(n);
+    // Layouts other than the grid carry their own row and point numbers.
+    const bool numbered = lists.point_rows.size() == n && lists.point_numbers.size() == n;
     for (std::size_t k = 0; k < n; ++k) {
         const nuk::Point3f &p = lists.positions[k];
         const float a = lists.point_vangles[k];
         const float b = lists.point_hangles[k];
         Light l;
         l.sequence = static_cast<int>(k) + 1;
-        l.row = static_cast<int>(std::lround(a / static_cast<float>(in.verticalStep)));
-        // A pole's single point is number 0 whatever its horizontal angle.
-        l.point =
-            (a == 0.0f || a == 180.0f) ? 0 : static_cast<int>(std::lround(b / static_cast<float>(in.horizontalStep)));
+        if (numbered) {
+            l.row = lists.point_rows[k];
+            l.point = lists.point_numbers[k];
+        } else {
+            l.row = static_cast<int>(std::lround(a / static_cast<float>(in.verticalStep)));
+            // A pole's single point is number 0 whatever its horizontal angle.
+            l.point = (a == 0.0f || a == 180.0f)
+                          ? 0
+                          : static_cast<int>(std::lround(b / static_cast<float>(in.horizontalStep)));
+        }
         l.image = names->Name(opt.firstNumber + static_cast<long long>(k));
         if (l.image.empty()) {
             error = "image name pattern '" + opt.imagePattern + "' gives an empty name for number " +
@@ -357,10 +366,14 @@ ExportText DomeText(const LightTable &t, const ExportOptions &opt)
 
     std::string label = opt.label;
     if (label.empty())
-        label = "Quorvel half dome, view distance " + std::to_string(in.viewDistance) + " mm, steps " +
-                std::to_string(in.horizontalStep) + " and " + std::to_string(in.verticalStep) + " degrees";
-    std::string notes = "Made by Quorvel: " + std::to_string(t.lights.size()) +
-                        " lights in shooting order (rows from the top pole down, points from left to right)";
+        label = "Quorvel half dome, view distance " + std::to_string(in.viewDistance) + " mm, " +
+                (t.layout.empty() ? "steps " + std::to_string(in.horizontalStep) + " and " +
+                                        std::to_string(in.verticalStep) + " degrees"
+                                  : t.layout);
+    std::string notes = "Made by Quorvel: " + std::to_string(t.lights.size()) + " lights in shooting order (" +
+                        (t.layout.empty() ? "rows from the top pole down, points from left to right"
+                                          : "rings from the top down, each by azimuth") +
+                        ")";
     if (!t.lights.empty()) notes += ", images " + t.lights.front().image + " to " + t.lights.back().image;
     notes += ". Lengths in millimetres; x right, y up, z toward the camera; positions relative to the object's "
              "centre, which stands " +

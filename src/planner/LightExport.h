@@ -80,6 +80,7 @@ struct Light {
 struct LightTable {
     PatternInput input;
     std::vector<Light> lights;
+    std::string layout; // the lists' layout: empty for the grid
 };
 
 // Text of a file, or the reason it cannot be made.
@@ -90,7 +91,8 @@ struct ExportText {
 };
 
 // The lights of a generated pattern, in the order of its acquisition file:
-// rows from the top pole down, points left to right, skipped points skipped.
+// rows from the top pole down, points left to right, skipped points skipped
+// (for the other layouts, their own shooting order and numbers).
 // Fails only on an unusable image-name pattern or first number.
 std::optional<LightTable> MakeLightTable(const PatternInput &in, const PatternLists &lists, const ExportOptions &opt,
                                          std::string &error);

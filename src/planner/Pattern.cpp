@@ -21,6 +21,9 @@ void PatternLists::clear()
     row_distances.clear();
     point_vangles.clear();
     point_hangles.clear();
+    point_rows.clear();
+    point_numbers.clear();
+    layout.clear();
 }
 
 namespace

@@ -34,6 +34,14 @@ struct PatternLists {
     std::vector<float> point_vangles;
     std::vector<float> point_hangles;
 
+    // Filled by the layouts other than the grid (see Layout.h): each point's
+    // row and point number as its file shows them, and what the layout is,
+    // for labels and reports. Empty for the grid, whose numbers follow from
+    // its angles and steps.
+    std::vector<int> point_rows;
+    std::vector<int> point_numbers;
+    std::string layout;
+
     void clear();
 };
 

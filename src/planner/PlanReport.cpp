@@ -176,6 +176,14 @@ bool BlockedByCamera(const Point3d &light, double cameraDistance)
     return true;
 }
 
+unsigned SetUpFlags(const Point3d &light, double objectHeight, double cameraDistance)
+{
+    unsigned flags = 0;
+    if (objectHeight + light.y < 0.0) flags |= kBelowFloor;
+    if (BlockedByCamera(light, cameraDistance)) flags |= kBlockedByCamera;
+    return flags;
+}
+
 bool InPicture(const Point3d &light, double cameraDistance, const Framing &f)
 {
     // The camera looks from (0, 0, C) toward -Z, the sensor's width across.
@@ -361,8 +369,7 @@ PlanReport ComputePlanReport(const PatternInput &in, const std::vector<nuk::Poin
         }
         p.height = in.objectHeight + p.position.y;
 
-        if (p.height < 0.0) p.flags |= kBelowFloor;
-        if (BlockedByCamera(p.position, camera)) p.flags |= kBlockedByCamera;
+        p.flags |= SetUpFlags(p.position, in.objectHeight, camera);
         if (options.framing && InPicture(p.position, camera, *options.framing)) p.flags |= kInPicture;
         // The row ends at 180 degrees come out a hair (5e-6 degrees) behind
         // the base plane in single precision; they count as on it.
@@ -410,6 +417,13 @@ PlanReport ComputePlanReport(const PatternInput &in, const std::vector<nuk::Poin
     return r;
 }
 
+PlanReport ComputePlanReport(const PatternInput &in, const PatternLists &lists, const ReportOptions &options)
+{
+    PlanReport r = ComputePlanReport(in, lists.positions, options);
+    r.layout = lists.layout;
+    return r;
+}
+
 std::string NumberRanges(const std::vector<int> &n)
 {
     std::string s;
@@ -443,8 +457,11 @@ std::string ReportText(const PlanReport &r)
 
     t += "Plan report (lengths in mm, angles in degrees)\n";
     t += "  " + std::to_string(r.positions.size()) + " positions " + std::to_string(in.viewDistance) +
-         " mm from the object's centre, steps " + std::to_string(in.horizontalStep) + " and " +
-         std::to_string(in.verticalStep) + " degrees\n";
+         " mm from the object's centre, " +
+         (r.layout.empty()
+              ? "steps " + std::to_string(in.horizontalStep) + " and " + std::to_string(in.verticalStep) + " degrees"
+              : r.layout) +
+         "\n";
     t += "  object " + std::to_string(in.objectSize) + " mm, centre " + std::to_string(in.objectHeight) +
          " mm above the floor, camera at " + std::to_string(in.cameraDistance) + " mm\n\n";
 

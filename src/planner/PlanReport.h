@@ -83,6 +83,7 @@ struct FramingReport {
 
 struct PlanReport {
     PatternInput input; // the set-up the positions are judged against
+    std::string layout; // what made the positions (PatternLists::layout); empty for the grid
     ReportOptions options;
     std::vector<PositionReport> positions;
     int usable = 0;
@@ -103,6 +104,8 @@ std::vector<bool> UsableMask(const PlanReport &report);
 // distance and object size; its steps and view distance only label the plan.
 PlanReport ComputePlanReport(const PatternInput &in, const std::vector<nuk::Point3f> &positions,
                              const ReportOptions &options = {});
+// The same for a generated pattern's positions, the report named by its layout.
+PlanReport ComputePlanReport(const PatternInput &in, const PatternLists &lists, const ReportOptions &options = {});
 
 // The readable summary quorvel-cli report prints and the window shows.
 std::string ReportText(const PlanReport &r);
@@ -114,6 +117,10 @@ std::string NumberRanges(const std::vector<int> &sortedNumbers);
 
 // The segment from the light to the object's centre passes through the camera's body.
 bool BlockedByCamera(const nuk::Point3d &light, double cameraDistance);
+// The flags the set-up alone gives a light, whatever the report's options:
+// kBelowFloor (objectHeight + y under 0) and kBlockedByCamera. The layouts
+// leave out such lights by this same rule when asked to.
+unsigned SetUpFlags(const nuk::Point3d &light, double objectHeight, double cameraDistance);
 // The light is inside the camera's field of view.
 bool InPicture(const nuk::Point3d &light, double cameraDistance, const Framing &f);
 

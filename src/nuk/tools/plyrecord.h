@@ -60,7 +60,7 @@ inline bool ValidType(int t) { return t > T_NOTYPE && t < T_MAXTYPE; }
 // are filled through it.
 template <int FT, class Fn, std::size_t... M> void ForMemTypes(Fn &f, std::index_sequence<M...>)
 {
-    (..., [&f] {
+    (..., [&] {
         if constexpr (HasMember(FT, int(M) + 1))
             f(std::integral_constant<int, FT>(), std::integral_constant<int, int(M) + 1>());
     }());

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "planner/AcquisitionReader.h"
+#include "planner/Layout.h"
 #include "planner/LightExport.h"
 #include "planner/Pattern.h"
 
@@ -43,7 +44,7 @@ std::string CommaLocale(std::string &scratch)
 }
 
 struct Outputs {
-    std::string acquisition, lp, dome, csv, writtenLp;
+    std::string acquisition, lp, dome, csv, writtenLp, layout;
     AcquisitionRead read;
 };
 
@@ -75,6 +76,13 @@ Outputs Make(const std::string &dir, const std::string &tag)
         std::fclose(f);
     }
     o.read = ReadAcquisition(o.acquisition);
+    // A layout's header has angles with decimals.
+    LayoutInput spiral;
+    spiral.kind = LayoutKind::Spiral;
+    spiral.count = 100;
+    spiral.minElevation = 30;
+    PatternLists layoutLists;
+    o.layout = BuildLayout(in, spiral, layoutLists);
     return o;
 }
 
@@ -134,6 +142,7 @@ void MakeInLocale(const std::string &dir)
     WriteText(dir + "/dome", o.dome);
     WriteText(dir + "/csv", o.csv);
     WriteText(dir + "/written", o.writtenLp);
+    WriteText(dir + "/layout", o.layout);
     WriteText(dir + "/read", o.read.ok ? "ok " + std::to_string(o.read.input.viewDistance) + " " +
                                              std::to_string(o.read.input.horizontalStep)
                                        : o.read.error.text());
@@ -175,11 +184,13 @@ TEST(Locale, DecimalCommaChangesNoByte)
         EXPECT_EQ(FirstDifference(ReadText(dir + "/dome"), c.dome), "");
         EXPECT_EQ(FirstDifference(ReadText(dir + "/csv"), c.csv), "");
         EXPECT_EQ(FirstDifference(ReadText(dir + "/written"), c.lp), "");
+        EXPECT_EQ(FirstDifference(ReadText(dir + "/layout"), c.layout), "");
         EXPECT_EQ(ReadText(dir + "/read"), "ok 1234 7");
     }
     EXPECT_EQ(c.writtenLp, c.lp);
     // The C locale's numbers are in there to be kept: "85.25", not "85,25".
     EXPECT_NE(c.dome.find("\"imageWidth\": 85.25,"), std::string::npos);
+    EXPECT_NE(c.layout.find("horizontal angle     10.16\n"), std::string::npos);
     EXPECT_EQ(std::system(("rm -rf '" + dir + "'").c_str()), 0);
     if (none)
         GTEST_SKIP() << "no German or French locale here, and localedef could not make one "

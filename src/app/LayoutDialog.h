@@ -1,0 +1,45 @@
+#pragma once
+// "Layout…": how the next "Generate -->" lays out the positions, the grid of
+// the window's two steps or the rings, spiral and geodesic layouts with
+// their own options. OK makes the choice the window's layout; the grid's
+// fields in the window are enabled only while the grid is chosen.
+
+#include <QDialog>
+
+#include "planner/Layout.h"
+
+class QCheckBox;
+class QComboBox;
+class QDialogButtonBox;
+class QLabel;
+class SpinEdit;
+class TForm1;
+
+class LayoutDialog : public QDialog
+{
+    Q_OBJECT
+public:
+    LayoutDialog(QWidget *parent, const planner::LayoutInput &initial);
+
+    // The layout as the fields show it now.
+    planner::LayoutInput choice() const;
+
+    // Opens the dialog over the window and returns at once (it is modal to
+    // the window); OK hands the choice to the window through Apply.
+    static LayoutDialog *Open(TForm1 *form);
+    // Makes the layout the window's: the next "Generate -->" uses it.
+    static void Apply(TForm1 *form, const planner::LayoutInput &layout);
+
+    QComboBox *CB_layout;
+    SpinEdit *CSE_rings;
+    QCheckBox *CB_toplight;
+    SpinEdit *CSE_count;
+    SpinEdit *CSE_frequency;
+    SpinEdit *CSE_minelevation;
+    QCheckBox *CB_skipflagged;
+    QLabel *summary; // what the layout is and how many directions it has
+    QDialogButtonBox *Buttons;
+
+private:
+    void update();
+};

@@ -1,0 +1,396 @@
+#include "planner/Layout.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+#include "planner/PlanReport.h"
+
+namespace planner
+{
+
+namespace
+{
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kDeg = kPi / 180.0;
+// 180 (3 - sqrt 5): consecutive directions of the spiral turn by this.
+const double kGoldenAngle = 180.0 * (3.0 - std::sqrt(5.0));
+// Directions closer in elevation than this share a ring.
+constexpr double kSameRing = 1e-7; // degrees
+// Elevation a hair under the minimum still counts as on it (the geodesic
+// vertices on the base plane come out within 1e-15 of it).
+constexpr double kOnMinimum = 1e-9; // degrees
+
+using nuk::Point3d;
+
+double Azimuth360(double a)
+{
+    a = std::fmod(a, 360.0);
+    if (a < 0) a += 360.0;
+    if (a >= 360.0 - 1e-9) a = 0.0;
+    return a;
+}
+
+LayoutDirection FromVector(const Point3d &v)
+{
+    const double n = std::sqrt(v * v);
+    LayoutDirection d;
+    d.elevation = std::asin(std::clamp(v.z / n, -1.0, 1.0)) / kDeg;
+    d.azimuth = (v.x == 0 && v.y == 0) ? 0.0 : Azimuth360(std::atan2(v.y, v.x) / kDeg);
+    return d;
+}
+
+// Sorts into shooting order and numbers the rings and the lights in them.
+void ShootingOrder(std::vector<LayoutDirection> &dirs)
+{
+    std::stable_sort(dirs.begin(), dirs.end(),
+                     [](const LayoutDirection &a, const LayoutDirection &b) { return a.elevation > b.elevation; });
+    int ring = -1;
+    double ringElevation = 0;
+    for (LayoutDirection &d : dirs) {
+        if (ring < 0 || ringElevation - d.elevation > kSameRing) {
+            ++ring;
+            ringElevation = d.elevation;
+        }
+        d.ring = ring;
+    }
+    std::stable_sort(dirs.begin(), dirs.end(), [](const LayoutDirection &a, const LayoutDirection &b) {
+        return a.ring != b.ring ? a.ring < b.ring : a.azimuth < b.azimuth;
+    });
+    for (std::size_t k = 0; k < dirs.size(); ++k)
+        dirs[k].index = (k > 0 && dirs[k - 1].ring == dirs[k].ring) ? dirs[k - 1].index + 1 : 0;
+}
+
+// Spacing between the rings: the range from the minimum to the top, in
+// equal steps, the top itself one step above the highest ring.
+double RingStep(const LayoutInput &l) { return (90.0 - l.minElevation) / std::max(1, l.rings); }
+
+int RingCount(double elevation, double step)
+{
+    // Lights along the ring as far apart as the rings are.
+    return std::max(1, static_cast<int>(std::lround(360.0 * std::cos(elevation * kDeg) / step)));
+}
+
+std::vector<LayoutDirection> Rings(const LayoutInput &l)
+{
+    std::vector<LayoutDirection> dirs;
+    const double step = RingStep(l);
+    if (l.topLight) dirs.push_back({90.0, 0.0, 0, 0});
+    for (int k = 0; k < l.rings; ++k) {
+        const double e = l.minElevation + k * step;
+        const int n = RingCount(e, step);
+        // Each ring turned by the golden angle against the one below, so
+        // that no two rings start on the same line.
+        const double twist = 90.0 + k * kGoldenAngle;
+        for (int j = 0; j < n; ++j)
+            dirs.push_back({e, Azimuth360(twist + 360.0 * j / n), 0, 0});
+    }
+    return dirs;
+}
+
+std::vector<LayoutDirection> Spiral(const LayoutInput &l)
+{
+    // Equal steps of z give equal areas of the cap.
+    std::vector<LayoutDirection> dirs;
+    const double z0 = std::sin(l.minElevation * kDeg);
+    const int n = std::max(1, l.count);
+    for (int i = 0; i < n; ++i) {
+        const double z = 1.0 - (i + 0.5) * (1.0 - z0) / n;
+        dirs.push_back({std::asin(z) / kDeg, Azimuth360(90.0 + i * kGoldenAngle), 0, 0});
+    }
+    return dirs;
+}
+
+std::vector<LayoutDirection> Geodesic(const LayoutInput &l)
+{
+    // The icosahedron with a vertex on the camera axis: the top, a ring of
+    // five at z = 1/sqrt 5, a ring of five turned by 36 degrees at
+    // -1/sqrt 5, the bottom. One vertex of the upper ring straight up, so
+    // the layout is symmetric left to right.
+    const double zr = 1.0 / std::sqrt(5.0), rr = 2.0 / std::sqrt(5.0);
+    std::array<Point3d, 12> v;
+    v[0] = Point3d(0, 0, 1);
+    v[11] = Point3d(0, 0, -1);
+    for (int k = 0; k < 5; ++k) {
+        const double up = (90.0 + 72.0 * k) * kDeg, down = up + 36.0 * kDeg;
+        v[1 + k] = Point3d(rr * std::cos(up), rr * std::sin(up), zr);
+        v[6 + k] = Point3d(rr * std::cos(down), rr * std::sin(down), -zr);
+    }
+    std::vector<std::array<int, 3>> faces;
+    for (int k = 0; k < 5; ++k) {
+        const int u = 1 + k, u1 = 1 + (k + 1) % 5, d = 6 + k, d1 = 6 + (k + 1) % 5;
+        faces.push_back({0, u, u1});
+        faces.push_back({u, d, u1});
+        faces.push_back({u1, d, d1});
+        faces.push_back({11, d1, d});
+    }
+
+    const int f = std::max(1, l.frequency);
+    std::vector<Point3d> points;
+    for (const auto &t : faces)
+        for (int i = 0; i <= f; ++i)
+            for (int j = 0; i + j <= f; ++j) {
+                const int k = f - i - j;
+                Point3d p = v[t[0]] * double(i) + v[t[1]] * double(j) + v[t[2]] * double(k);
+                p = p / std::sqrt(p * p);
+                // Only the hemisphere in front of the base plane; the
+                // vertices on it come out within rounding of z = 0.
+                if (p.z < -1e-12) continue;
+                // Edges and corners are shared by faces: keep one of each.
+                const bool seen = std::any_of(points.begin(), points.end(), [&p](const Point3d &q) {
+                    const Point3d d = p - q;
+                    return d * d < 1e-18;
+                });
+                if (!seen) points.push_back(p);
+            }
+
+    std::vector<LayoutDirection> dirs;
+    for (const Point3d &p : points) {
+        LayoutDirection d = FromVector(p);
+        if (d.elevation >= l.minElevation - kOnMinimum) dirs.push_back(d);
+    }
+    return dirs;
+}
+
+std::string Fixed2(double v)
+{
+    char buf[32];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 2);
+    std::string s(buf, r.ptr);
+    if (s.size() < 6) s.insert(0, 6 - s.size(), ' ');
+    return s;
+}
+
+template <class... Args> void Add(std::string &s, const char *fmt, Args... args)
+{
+    char buf[128];
+    const int n = std::snprintf(buf, sizeof buf, fmt, args...);
+    if (n > 0) s.append(buf, std::min<std::size_t>(static_cast<std::size_t>(n), sizeof buf - 1));
+}
+
+// Integers in the file are truncated toward zero, never rounded.
+int Trunc(double v) { return static_cast<int>(v); }
+
+const char kSeparator[] = "---------------------------------------------------";
+
+struct Row {
+    int number = 0;
+    float height = 0;   // above the object's centre
+    float distance = 0; // from the vertical axis through the centre, or the ring's radius
+    std::vector<std::size_t> points;
+};
+
+} // namespace
+
+const std::array<ParameterSpec, kLayoutParamCount> kLayoutParameters = {{
+    {Param::Count, "--rings", "Rings", "number of rings around the camera axis (rings layout)", "rings", 1, 30, 7},
+    {Param::Count, "--count", "Directions", "number of directions (spiral layout)", "directions", 1, 10000, 145},
+    {Param::Count, "--frequency", "Frequency", "divisions of each edge of the icosahedron (geodesic layout)",
+     "divisions", 1, 16, 4},
+    {Param::Count, "--min-elevation", "Minimum elevation",
+     "lowest elevation of a light above the base plane (rings, spiral and geodesic layouts)", "degrees", 0, 80, 15},
+}};
+
+const char *LayoutName(LayoutKind k)
+{
+    switch (k) {
+    case LayoutKind::Grid:
+        return "grid";
+    case LayoutKind::Rings:
+        return "rings";
+    case LayoutKind::Spiral:
+        return "spiral";
+    case LayoutKind::Geodesic:
+        return "geodesic";
+    }
+    return "";
+}
+
+std::optional<LayoutKind> ParseLayoutKind(std::string_view name)
+{
+    for (LayoutKind k : kLayoutKinds)
+        if (name == LayoutName(k)) return k;
+    return std::nullopt;
+}
+
+bool LayoutTakes(LayoutKind k, LayoutOption o)
+{
+    switch (o) {
+    case LayoutOption::Rings:
+    case LayoutOption::TopLight:
+        return k == LayoutKind::Rings;
+    case LayoutOption::Count:
+        return k == LayoutKind::Spiral;
+    case LayoutOption::Frequency:
+        return k == LayoutKind::Geodesic;
+    case LayoutOption::MinElevation:
+    case LayoutOption::SkipFlagged:
+        return k != LayoutKind::Grid;
+    }
+    return false;
+}
+
+std::string LayoutDescription(const LayoutInput &l)
+{
+    const std::string from = " from " + std::to_string(l.minElevation) + " degrees up";
+    std::string s;
+    switch (l.kind) {
+    case LayoutKind::Grid:
+        return {};
+    case LayoutKind::Rings:
+        s = std::to_string(l.rings) + (l.rings == 1 ? " ring" : " rings") + from +
+            (l.topLight ? " and a top light" : ", no top light");
+        break;
+    case LayoutKind::Spiral:
+        s = "spiral of " + std::to_string(l.count) + (l.count == 1 ? " direction" : " directions") + from;
+        break;
+    case LayoutKind::Geodesic:
+        s = "geodesic dome of frequency " + std::to_string(l.frequency) + from;
+        break;
+    }
+    if (l.skipFlagged) s += ", lights below the floor or blocked by the camera left out";
+    return s;
+}
+
+std::vector<LayoutDirection> LayoutDirections(const LayoutInput &l)
+{
+    std::vector<LayoutDirection> dirs;
+    switch (l.kind) {
+    case LayoutKind::Grid:
+        return dirs;
+    case LayoutKind::Rings:
+        dirs = Rings(l);
+        break;
+    case LayoutKind::Spiral:
+        dirs = Spiral(l);
+        break;
+    case LayoutKind::Geodesic:
+        dirs = Geodesic(l);
+        break;
+    }
+    ShootingOrder(dirs);
+    return dirs;
+}
+
+LayoutSpacing NominalSpacing(const LayoutInput &l)
+{
+    LayoutSpacing s;
+    switch (l.kind) {
+    case LayoutKind::Grid:
+        break;
+    case LayoutKind::Rings: {
+        const double step = RingStep(l);
+        s.across = step;
+        s.along = 360.0 * std::cos(l.minElevation * kDeg) / RingCount(l.minElevation, step);
+        break;
+    }
+    case LayoutKind::Spiral: {
+        // The side of a square of the cap's area shared out evenly.
+        const double cap = 2.0 * kPi * (1.0 - std::sin(l.minElevation * kDeg));
+        s.along = s.across = std::sqrt(cap / std::max(1, l.count)) / kDeg;
+        break;
+    }
+    case LayoutKind::Geodesic:
+        // An edge of the icosahedron spans acos(1 / sqrt 5) = 63.43 degrees.
+        s.along = s.across = std::acos(1.0 / std::sqrt(5.0)) / kDeg / std::max(1, l.frequency);
+        break;
+    }
+    return s;
+}
+
+std::string BuildLayout(const PatternInput &in, const LayoutInput &layout, PatternLists &out)
+{
+    if (layout.kind == LayoutKind::Grid) return BuildPattern(in, out);
+    out.clear();
+    out.layout = LayoutDescription(layout);
+
+    const std::vector<LayoutDirection> dirs = LayoutDirections(layout);
+    const double d = in.viewDistance;
+    std::vector<Row> rows;
+    for (const LayoutDirection &dir : dirs) {
+        const double e = dir.elevation * kDeg, a = dir.azimuth * kDeg;
+        // Straight toward the camera the light is on the axis, not a rounding off it.
+        const double ce = dir.elevation == 90.0 ? 0.0 : std::cos(e);
+        const nuk::Point3f p(static_cast<float>(d * ce * std::cos(a)), static_cast<float>(d * ce * std::sin(a)),
+                             static_cast<float>(d * std::sin(e)));
+
+        const int rowNumber = layout.kind == LayoutKind::Rings ? dir.ring : static_cast<int>(&dir - dirs.data());
+        if (rows.empty() || rows.back().number != rowNumber) {
+            Row r;
+            r.number = rowNumber;
+            if (layout.kind == LayoutKind::Rings) {
+                // The ring's centre is on the camera axis, at the object's height.
+                r.height = 0.0f;
+                r.distance = static_cast<float>(d * ce);
+            } else {
+                r.height = p.y;
+                r.distance = static_cast<float>(std::sqrt(double(p.x) * p.x + double(p.z) * p.z));
+            }
+            rows.push_back(r);
+        }
+
+        // The report's own rule, on the position as the report will see it.
+        const Point3d placed(p.x, p.y, p.z);
+        if (layout.skipFlagged && SetUpFlags(placed, in.objectHeight, in.cameraDistance) != 0) continue;
+
+        rows.back().points.push_back(out.positions.size());
+        out.positions.push_back(p);
+        out.point_rows.push_back(rowNumber);
+        out.point_numbers.push_back(layout.kind == LayoutKind::Rings ? dir.index : 0);
+        // The grid's angles of the point: from +Y, and about Y from -X.
+        out.point_vangles.push_back(static_cast<float>(std::acos(std::clamp(placed.y / d, -1.0, 1.0)) / kDeg));
+        out.point_hangles.push_back(static_cast<float>(std::atan2(placed.z, -placed.x) / kDeg));
+    }
+    // A spiral or geodesic row is its one position: it goes with it.
+    if (layout.kind != LayoutKind::Rings)
+        rows.erase(std::remove_if(rows.begin(), rows.end(), [](const Row &r) { return r.points.empty(); }), rows.end());
+
+    std::size_t widest = 0;
+    for (const Row &r : rows)
+        widest = std::max(widest, r.points.size());
+    const LayoutSpacing spacing = NominalSpacing(layout);
+
+    // The grid's header, line for line.
+    std::string t;
+    t += "PTM ACQUISITION PATTERN\n";
+    Add(t, "\n%s\n", kSeparator);
+    Add(t, "object size         %6i\n", static_cast<int>(in.objectSize));
+    Add(t, "object height       %6i\n", static_cast<int>(in.objectHeight));
+    Add(t, "camera distance     %6i\n", static_cast<int>(in.cameraDistance));
+    // Decimal points whatever the locale.
+    t += "horizontal angle    " + Fixed2(spacing.along) + "\n";
+    t += "vertical angle      " + Fixed2(spacing.across) + "\n";
+    Add(t, "parallels           %6i\n", static_cast<int>(rows.size()));
+    Add(t, "meridiens           %6i\n", static_cast<int>(widest));
+    Add(t, "\n%s\n\n", kSeparator);
+    t += "rows from bottom to top. points from left to right\n\n\n";
+
+    for (const Row &r : rows) {
+        out.row_heights.push_back(r.height);
+        out.row_distances.push_back(r.distance);
+        Add(t, "%s\n", kSeparator);
+        Add(t, "row # %6i\n\n", r.number);
+        Add(t, "height     %6i\n", Trunc(static_cast<double>(in.objectHeight) + r.height));
+        Add(t, "distance   %6i\n", Trunc(r.distance));
+        t += "\n";
+        for (std::size_t k : r.points) {
+            const nuk::Point3f &p = out.positions[k];
+            Add(t, "%3i]  % 6i  % 6i  % 6i\n", out.point_numbers[k], Trunc(p.x), Trunc(p.y), Trunc(p.z));
+        }
+        t += "\n\n";
+        Add(t, "%s\n", kSeparator);
+    }
+    Add(t, "Total points   %4i\n", static_cast<int>(out.positions.size()));
+    return t;
+}
+
+WriteResult GenerateLayout(const PatternInput &in, const LayoutInput &layout, PatternLists &out,
+                           const std::string &path)
+{
+    if (layout.kind == LayoutKind::Grid) return Generate(in, out, path);
+    return WriteFileAtomically(path, BuildLayout(in, layout, out));
+}
+
+} // namespace planner
