@@ -188,9 +188,14 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent)
     modelDrawing = std::make_unique<ModelDrawing>(PanelOGL, mesh);
     connectView();
     coverage = new LightCoverage(this);
+    // Last on the toolbar, after the coverage's buttons.
+    QToolButton *about =
+        AddToolButton("TB_about", QStringLiteral("?"), QStringLiteral("About Quorvel: version, licence, Qt version"));
+    connect(about, &QToolButton::clicked, this, [this] { ShowAboutDialog(this); });
+    // Wide enough for every toolbar button; tall enough for the whole left
+    // panel; the view keeps a usable size.
+    setMinimumSize(qMax(kPanel1Width + 200, toolBarEnd_), kToolBarHeight + kPanel1Content + 8);
 
-    // The left panel's controls stay whole; the view keeps a usable size.
-    setMinimumSize(kPanel1Width + 200, kToolBarHeight + kPanel1Content + 8);
     move(389, 230);
     resize(845, 683);
 }
@@ -224,18 +229,16 @@ void TForm1::buildControls()
         AddToolButton("TB_resetview", QStringLiteral("Reset view"),
                       QStringLiteral("Reset view: turn, move and zoom back to the start (Home over the view)"));
     connect(TB_resetview, &QToolButton::clicked, this, [this] { ResetView(); });
-    QToolButton *planReport = AddToolButton(
-        "TB_planreport", QStringLiteral("Plan report\u2026"),
-        QStringLiteral("Plan report: flagged positions, spread of the light directions, fitting and framing"));
-    connect(planReport, &QToolButton::clicked, this, [this] { PlanReportDialog::Open(this); });
-    QToolButton *about =
-        AddToolButton("TB_about", QStringLiteral("?"), QStringLiteral("About Quorvel: version, licence, Qt version"));
-    connect(about, &QToolButton::clicked, this, [this] { ShowAboutDialog(this); });
-    lightExport = new LightExportAction(this);
+    // In the order of the work: plan the dome, judge it, hand it on.
     QToolButton *layoutButton =
         AddToolButton("TB_layout", QStringLiteral("Layout\u2026"),
                       QStringLiteral("Layout of the positions: grid, rings, spiral or geodesic"));
     connect(layoutButton, &QToolButton::clicked, this, [this] { LayoutDialog::Open(this); });
+    QToolButton *planReport = AddToolButton(
+        "TB_planreport", QStringLiteral("Plan report\u2026"),
+        QStringLiteral("Plan report: flagged positions, spread of the light directions, fitting and framing"));
+    connect(planReport, &QToolButton::clicked, this, [this] { PlanReportDialog::Open(this); });
+    lightExport = new LightExportAction(this);
 
     Panel1 = MakePanel(this, "Panel1", QFrame::Raised);
 

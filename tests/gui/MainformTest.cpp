@@ -334,7 +334,8 @@ private slots:
     }
 
     // Shrunk as far as it goes, the window still shows the whole left
-    // panel and a strip of view.
+    // panel, every toolbar button (the About button is the last) and a strip
+    // of view.
     void minimumSizeKeepsThePanelWhole()
     {
         form->show();
@@ -342,7 +343,8 @@ private slots:
         form->resize(100, 100);
         QTRY_COMPARE(form->size(), form->minimumSize());
         for (QWidget *w : {static_cast<QWidget *>(form->Button2), static_cast<QWidget *>(form->Button3),
-                           static_cast<QWidget *>(form->CB_epiano)}) {
+                           static_cast<QWidget *>(form->CB_epiano),
+                           static_cast<QWidget *>(form->findChild<QToolButton *>("TB_about"))}) {
             const QRect r(w->mapTo(form.get(), QPoint(0, 0)), w->size());
             QVERIFY2(form->rect().contains(r), qPrintable(w->objectName()));
         }

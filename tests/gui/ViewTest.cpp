@@ -141,7 +141,7 @@ private slots:
         QTest::addColumn<QSize>("windowSize");
         QTest::newRow("start size") << QSize(845, 683);
         QTest::newRow("wide view") << QSize(1000, 600);
-        QTest::newRow("tall view") << QSize(600, 800);
+        QTest::newRow("tall view") << QSize(680, 760);
     }
     void stageColours()
     {
