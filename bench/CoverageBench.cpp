@@ -33,6 +33,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "BenchSupport.h"
 #include "ReliefModel.h"
 #include "coverage/Coverage.h"
 #include "coverage/CoverageScene.h"
@@ -43,19 +44,13 @@ namespace
 
 constexpr int kCells = 707;
 
-struct Best {
-    double best = 1e30;
-    void add(double s) { best = std::min(best, s); }
-};
+using benchsupport::Best;
+using benchsupport::MiB;
+using benchsupport::ResetPeak;
+using benchsupport::StatusKiB;
 
-double now() { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
-
-double cpuNow()
-{
-    timespec ts;
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) + 1e-9 * double(ts.tv_nsec);
-}
+double now() { return benchsupport::WallSeconds(); }
+double cpuNow() { return benchsupport::CpuSeconds(CLOCK_PROCESS_CPUTIME_ID); }
 
 // Wall and processor time of one timed section.
 struct Timer {
@@ -73,16 +68,6 @@ struct Timer {
     }
 };
 
-long statusKiB(const char *field)
-{
-    std::ifstream f("/proc/self/status");
-    std::string line;
-    while (std::getline(f, line))
-        if (line.compare(0, std::strlen(field), field) == 0) return std::atol(line.c_str() + std::strlen(field));
-    return -1;
-}
-void resetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
-
 struct Fixture {
     AMesh mesh;
     std::unique_ptr<coverage::CoverageScene> scene;
@@ -96,9 +81,7 @@ Fixture &fixture()
     static Fixture *f = [] {
         auto *fx = new Fixture;
         benchdata::MakeRelief(fx->mesh, kCells);
-        fx->meshMiB =
-            double(fx->mesh.vertices.capacity() * sizeof(AVertex) + fx->mesh.faces.capacity() * sizeof(AFace)) /
-            (1024.0 * 1024.0);
+        fx->meshMiB = MiB(benchdata::MeshBytes(fx->mesh));
         planner::PatternLists lists;
         planner::BuildPattern(planner::PatternInput(), lists);
         fx->input.positions = lists.positions;
@@ -107,8 +90,8 @@ Fixture &fixture()
 
         // The peak of one whole run, scene and analysis, from a trimmed heap.
         malloc_trim(0);
-        resetPeak();
-        const long base = statusKiB("VmRSS:");
+        ResetPeak();
+        const long base = StatusKiB("VmRSS:");
         std::string error;
         fx->scene = coverage::CoverageScene::Build(coverage::ModelGeometry::FromMesh(fx->mesh), error);
         if (!fx->scene) {
@@ -116,7 +99,7 @@ Fixture &fixture()
             std::exit(1);
         }
         fx->result = coverage::Analyse(*fx->scene, fx->input);
-        fx->peakMiB = double(statusKiB("VmHWM:") - base) / 1024.0;
+        fx->peakMiB = double(StatusKiB("VmHWM:") - base) / 1024.0;
         return fx;
     }();
     return *f;
@@ -204,8 +187,7 @@ void BM_OcclusionFloor(benchmark::State &state)
         std::atomic<std::size_t> next{0};
         std::atomic<std::uint64_t> hits{0};
         auto work = [&] {
-            RTCIntersectContext ctx;
-            rtcInitIntersectContext(&ctx);
+            coverage::SegmentQuery query(scene);
             std::uint64_t local = 0;
             for (;;) {
                 const std::size_t begin = next.fetch_add(chunk);
@@ -215,21 +197,7 @@ void BM_OcclusionFloor(benchmark::State &state)
                     const nuk::Point3f &o = seg.from[i];
                     for (std::uint64_t k = seg.first[i]; k < seg.first[i + 1]; ++k) {
                         const nuk::Point3f &e = seg.ends[seg.target[k]];
-                        RTCRay r;
-                        r.org_x = o.x;
-                        r.org_y = o.y;
-                        r.org_z = o.z;
-                        r.dir_x = e.x - o.x;
-                        r.dir_y = e.y - o.y;
-                        r.dir_z = e.z - o.z;
-                        r.tnear = 0.0f;
-                        r.tfar = 1.0f;
-                        r.time = 0.0f;
-                        r.mask = 0xFFFFFFFFu;
-                        r.id = 0;
-                        r.flags = 0;
-                        rtcOccluded1(scene, &ctx, &r);
-                        local += r.tfar < 0.0f;
+                        local += query.Occluded(o, e);
                     }
                 }
             }
@@ -271,7 +239,7 @@ void summary()
                 static_cast<unsigned long long>(r.segments), double(r.segments) / a.wall.best / 1e6,
                 double(r.segments) / a.cpu.best / 1e6, double(r.segments) / fl.wall.best / 1e6);
     std::printf("peak growth %.1f MiB (scene %.1f MiB), mesh %.1f MiB: peak / mesh %.3f\n", fx.peakMiB,
-                double(fx.scene->bytes()) / (1024.0 * 1024.0), fx.meshMiB, fx.peakMiB / fx.meshMiB);
+                MiB(fx.scene->bytes()), fx.meshMiB, fx.peakMiB / fx.meshMiB);
 }
 
 } // namespace

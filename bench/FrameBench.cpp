@@ -22,6 +22,7 @@
 #include "app/GLView.h"
 #include "app/ModelMesh.h"
 #include "app/SceneRenderer.h"
+#include "OffscreenView.h"
 #include "SphereModel.h"
 #include "planner/Pattern.h"
 
@@ -33,13 +34,10 @@ constexpr int kWidth = 580;
 constexpr int kHeight = 587;
 
 struct Scene {
-    QOffscreenSurface surface;
-    QOpenGLContext context;
-    std::unique_ptr<QOpenGLFramebufferObject> fbo;
+    benchsupport::OffscreenView view;
     planner::PatternLists pattern;
     AMesh mesh;
     ModelArrays arrays;
-    bool ok = false;
 };
 
 Scene *g_scene = nullptr;
@@ -61,7 +59,7 @@ void Frame(const scene::SceneInput &in)
 
 void BM_FrameWithoutModel(benchmark::State &state)
 {
-    if (!g_scene->ok) return state.SkipWithError("no OpenGL context");
+    if (!g_scene->view.ok) return state.SkipWithError("no OpenGL context");
     const ModelArrays none;
     const scene::SceneInput in = Input(&none);
     for (auto _ : state)
@@ -70,7 +68,7 @@ void BM_FrameWithoutModel(benchmark::State &state)
 
 void BM_FrameWithModel(benchmark::State &state)
 {
-    if (!g_scene->ok) return state.SkipWithError("no OpenGL context");
+    if (!g_scene->view.ok) return state.SkipWithError("no OpenGL context");
     const scene::SceneInput in = Input(&g_scene->arrays);
     for (auto _ : state)
         Frame(in);
@@ -80,7 +78,7 @@ void BM_FrameWithModel(benchmark::State &state)
 // One glNormal and three glVertex calls per face, every frame.
 void BM_FrameWithModelPerVertexCalls(benchmark::State &state)
 {
-    if (!g_scene->ok) return state.SkipWithError("no OpenGL context");
+    if (!g_scene->view.ok) return state.SkipWithError("no OpenGL context");
     const ModelArrays none;
     const scene::SceneInput in = Input(&none);
     const ModelArrays &a = g_scene->arrays;
@@ -134,18 +132,7 @@ int main(int argc, char **argv)
 
     Scene s;
     g_scene = &s;
-    s.context.setFormat(GLView::ViewFormat());
-    s.surface.setFormat(s.context.format());
-    s.surface.create();
-    if (s.context.create() && s.context.makeCurrent(&s.surface)) {
-        QOpenGLFramebufferObjectFormat f;
-        f.setAttachment(QOpenGLFramebufferObject::Depth);
-        s.fbo = std::make_unique<QOpenGLFramebufferObject>(kWidth, kHeight, f);
-        s.ok = s.fbo->isValid() && s.fbo->bind();
-    }
-    if (s.ok) {
-        scene::SetupFixedState();
-        scene::Resize(kWidth, kHeight);
+    if (s.view.Open(kWidth, kHeight)) {
         std::fprintf(stderr, "OpenGL: %s, %s\n", reinterpret_cast<const char *>(glGetString(GL_RENDERER)),
                      reinterpret_cast<const char *>(glGetString(GL_VERSION)));
     }

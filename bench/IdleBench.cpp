@@ -17,6 +17,7 @@
 #include <QSurfaceFormat>
 #include <QTest>
 
+#include "BenchSupport.h"
 #include "SphereModel.h"
 #include "app/GLView.h"
 #include "app/Mainform.h"
@@ -27,12 +28,7 @@ namespace
 
 constexpr int kIdleMs = 3000;
 
-double CpuSeconds(clockid_t which)
-{
-    timespec ts{};
-    clock_gettime(which, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
-}
+using benchsupport::CpuSeconds;
 
 void Idle(benchmark::State &state, bool continuous, bool model)
 {

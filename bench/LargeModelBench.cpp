@@ -56,7 +56,9 @@
 #include <QOpenGLContext>
 #include <QOpenGLFramebufferObject>
 
+#include "BenchSupport.h"
 #include "LargeReliefModel.h"
+#include "OffscreenView.h"
 #include "app/GLView.h"
 #include "app/ModelBuffers.h"
 #include "app/ModelDrawing.h"
@@ -75,51 +77,25 @@ constexpr int kHeight = 587;
 constexpr int kCols = 1001, kRows = 2001; // 4,000,000 faces
 
 struct Scene {
-    QOffscreenSurface surface;
-    QOpenGLContext context;
-    std::unique_ptr<QOpenGLFramebufferObject> fbo;
+    benchsupport::OffscreenView view;
     planner::PatternLists pattern;
     std::string plyPath;
     AMesh mesh;
     ModelArrays arrays;
     std::unique_ptr<ModelDrawing> drawing;
-    bool ok = false;
 };
 
 Scene *g = nullptr;
 std::map<std::string, double> g_best; // seconds, best iteration
 std::map<std::string, double> g_value;
 
-struct Best {
-    double best = 1e30;
-    void add(double s) { best = s < best ? s : best; }
-};
+using benchsupport::Best;
+using benchsupport::MiB;
+using benchsupport::ResetPeak;
+using benchsupport::StatusKiB;
 
-double Wall() { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
-
-double Cpu()
-{
-    timespec ts;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) + 1e-9 * double(ts.tv_nsec);
-}
-
-long StatusKiB(const char *field)
-{
-    std::ifstream f("/proc/self/status");
-    std::string line;
-    while (std::getline(f, line))
-        if (line.compare(0, std::strlen(field), field) == 0) return std::atol(line.c_str() + std::strlen(field));
-    return -1;
-}
-void ResetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
-
-double MiB(std::size_t bytes) { return double(bytes) / (1024.0 * 1024.0); }
-
-std::size_t RecordBytes(const AMesh &m)
-{
-    return m.vertices.capacity() * sizeof(AVertex) + m.faces.capacity() * sizeof(AFace);
-}
+double Wall() { return benchsupport::WallSeconds(); }
+double Cpu() { return benchsupport::CpuSeconds(CLOCK_THREAD_CPUTIME_ID); }
 std::size_t ArrayBytes(const ModelArrays &a) { return (a.vertices.capacity() + a.normals.capacity()) * sizeof(float); }
 
 scene::SceneInput Input()
@@ -143,12 +119,7 @@ void WindowFrame(bool moving)
     glFinish(); // the frame is done, not just queued
 }
 
-double ProcessCpu()
-{
-    timespec ts;
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) + 1e-9 * double(ts.tv_nsec);
-}
+double ProcessCpu() { return benchsupport::CpuSeconds(CLOCK_PROCESS_CPUTIME_ID); }
 
 // A frame drawn to the end, timed: wall time and the processor time of the
 // whole process (the renderer's threads included).
@@ -191,7 +162,7 @@ void RawFrame(const ModelArrays &standIn, ModelBuffers &buffers)
 // the machine's load during the run touches them alike and the ratio holds.
 void BM_FrameMoving(benchmark::State &state)
 {
-    if (!g->ok) return state.SkipWithError("no OpenGL context");
+    if (!g->view.ok) return state.SkipWithError("no OpenGL context");
     const ModelArrays &standIn = g->drawing->StandIn();
     ModelBuffers buffers;
     BareFrame();
@@ -216,7 +187,7 @@ void BM_FrameMoving(benchmark::State &state)
 // The full model at rest, from buffer objects and from client arrays in turn.
 void BM_FrameRest(benchmark::State &state)
 {
-    if (!g->ok) return state.SkipWithError("no OpenGL context");
+    if (!g->view.ok) return state.SkipWithError("no OpenGL context");
     const quint64 before = g->drawing->FullFrames();
     WindowFrame(false); // uploads
     FrameTimes buffers, client;
@@ -238,7 +209,7 @@ void BM_FrameRest(benchmark::State &state)
 // The default budget's choice: the raw draw at a few budgets.
 void BM_RawDrawAtBudget(benchmark::State &state)
 {
-    if (!g->ok) return state.SkipWithError("no OpenGL context");
+    if (!g->view.ok) return state.SkipWithError("no OpenGL context");
     const std::size_t budget = std::size_t(state.range(0));
     ModelArrays standIn;
     if (!standin::Build(g->mesh, budget, standIn)) return state.SkipWithError("no stand-in");
@@ -277,7 +248,7 @@ void BM_Load(benchmark::State &state)
             ModelArrays standIn;
             standin::Build(*mesh, g->drawing->Budget(), standIn);
             g_value["peak with"] = double(StatusKiB("VmHWM:") - base) / 1024.0;
-            g_value["records"] = MiB(RecordBytes(*mesh));
+            g_value["records"] = MiB(benchdata::MeshBytes(*mesh));
             g_value["arrays"] = MiB(ArrayBytes(*arrays));
             g_value["load faces"] = double(mesh->faces.size());
         }
@@ -392,18 +363,7 @@ int main(int argc, char **argv)
         return 1;
     }
 
-    s.context.setFormat(GLView::ViewFormat());
-    s.surface.setFormat(s.context.format());
-    s.surface.create();
-    if (s.context.create() && s.context.makeCurrent(&s.surface)) {
-        QOpenGLFramebufferObjectFormat f;
-        f.setAttachment(QOpenGLFramebufferObject::Depth);
-        s.fbo = std::make_unique<QOpenGLFramebufferObject>(kWidth, kHeight, f);
-        s.ok = s.fbo->isValid() && s.fbo->bind();
-    }
-    if (s.ok) {
-        scene::SetupFixedState();
-        scene::Resize(kWidth, kHeight);
+    if (s.view.Open(kWidth, kHeight)) {
         std::fprintf(stderr, "OpenGL: %s, %s; buffer objects %s\n",
                      reinterpret_cast<const char *>(glGetString(GL_RENDERER)),
                      reinterpret_cast<const char *>(glGetString(GL_VERSION)),
@@ -434,10 +394,10 @@ int main(int argc, char **argv)
     benchmark::Shutdown();
     Summary();
 
-    if (s.ok) {
-        s.context.makeCurrent(&s.surface);
+    if (s.view.ok) {
+        s.view.context.makeCurrent(&s.view.surface);
         s.drawing->ReleaseGL();
-        s.fbo.reset();
+        s.view.fbo.reset();
     }
     s.drawing.reset();
     std::remove(s.plyPath.c_str());

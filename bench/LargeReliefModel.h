@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchMesh.h"
 #include "nuk/Mesh/AMesh.h"
 
 namespace benchdata
@@ -64,16 +65,9 @@ inline void MakeRelief(AMesh &m, int cols, int rows)
     for (std::size_t k = 0; k < m.faces.size(); ++k) {
         std::uint32_t i[3];
         ReliefFace(k, cols, i);
-        AFace &f = m.faces[k];
-        f.flags = 0;
-        for (int j = 0; j < 3; ++j)
-            f.v[j] = &m.vertices[i[j]];
+        SetTriangle(m.faces[k], &m.vertices[i[0]], &m.vertices[i[1]], &m.vertices[i[2]]);
     }
-    m.vertex_count = int(m.vertices.size());
-    m.face_count = int(m.faces.size());
-    nuk::ComputeBoundingBox(m);
-    nuk::ComputeFaceNormals(m, false);
-    nuk::ComputeVertexNormals(m, false);
+    FinishAsLoaded(m);
 }
 
 // The same relief as a binary little-endian PLY file, written as it goes.

@@ -33,6 +33,8 @@
 #include <benchmark/benchmark.h>
 #include <fast_float/fast_float.h>
 
+#include "BenchMesh.h"
+#include "BenchSupport.h"
 #include "nuk/Mesh/AMesh.h"
 #include "PlyBenchData.h"
 #include "nuk/Mesh/MeshPly.h"
@@ -50,12 +52,10 @@ std::string makeFile(Kind kind)
     return kind == kLittle ? f.le : kind == kBig ? f.be : f.ascii;
 }
 
-// The best of an item's iterations: on a shared machine the other programs
-// only ever add time, so the fastest run is the one least disturbed.
-struct Best {
-    double best = 1e30;
-    void add(double s) { best = s < best ? s : best; }
-};
+using benchsupport::Best;
+using benchsupport::MiB;
+using benchsupport::ResetPeak;
+using benchsupport::StatusKiB;
 
 // Seconds per iteration of each measurement (best of its iterations), for
 // the summary.
@@ -67,23 +67,7 @@ std::string key(const char *what, Kind k) { return std::string(what) + "/" + kKi
 // Processor time of this thread, user and system (page faults, copies from the
 // page cache): other programs on a shared machine disturb it far less than
 // wall time.
-double now()
-{
-    timespec ts;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) + 1e-9 * double(ts.tv_nsec);
-}
-
-// Resident-memory high-water mark, reset per measurement.
-long statusKiB(const char *field)
-{
-    std::ifstream f("/proc/self/status");
-    std::string line;
-    while (std::getline(f, line))
-        if (line.compare(0, std::strlen(field), field) == 0) return std::atol(line.c_str() + std::strlen(field));
-    return -1;
-}
-void resetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
+double now() { return benchsupport::CpuSeconds(CLOCK_THREAD_CPUTIME_ID); }
 
 void BM_PageCacheRead(benchmark::State &state)
 {
@@ -126,11 +110,6 @@ void BM_FloorA(benchmark::State &state)
     g_seconds[key("floor A", kAscii)] = t.best;
 }
 
-size_t meshBytes(const AMesh &m)
-{
-    return m.vertices.capacity() * sizeof(AVertex) + m.faces.capacity() * sizeof(AFace);
-}
-
 void runLoad(benchmark::State &state, bool withOps)
 {
     const Kind kind = Kind(state.range(0));
@@ -141,8 +120,8 @@ void runLoad(benchmark::State &state, bool withOps)
         state.PauseTiming();
         auto mesh = std::make_unique<AMesh>();
         malloc_trim(0);
-        resetPeak();
-        const long base = statusKiB("VmRSS:");
+        ResetPeak();
+        const long base = StatusKiB("VmRSS:");
         state.ResumeTiming();
         const double t0 = now();
         if (nuk::LoadPly(*mesh, path.c_str()) != 0) state.SkipWithError("LoadPly failed");
@@ -153,8 +132,8 @@ void runLoad(benchmark::State &state, bool withOps)
         }
         t.add(now() - t0);
         state.PauseTiming();
-        peak = double(statusKiB("VmHWM:") - base) / 1024.0;
-        own = double(meshBytes(*mesh)) / (1024.0 * 1024.0);
+        peak = double(StatusKiB("VmHWM:") - base) / 1024.0;
+        own = MiB(benchdata::MeshBytes(*mesh));
         state.counters["faces"] = double(mesh->face_count);
         mesh.reset();
         state.ResumeTiming();

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstddef>
 
+#include "BenchMesh.h"
 #include "nuk/Mesh/AMesh.h"
 
 namespace benchdata
@@ -38,22 +39,10 @@ inline void MakeRelief(AMesh &m, int n)
     auto at = [&](int i, int j) { return &m.vertices[static_cast<std::size_t>(j) * row + i]; };
     for (int j = 0; j < n; ++j)
         for (int i = 0; i < n; ++i) {
-            AFace &a = m.faces[f++];
-            a.flags = 0;
-            a.v[0] = at(i, j);
-            a.v[1] = at(i + 1, j);
-            a.v[2] = at(i + 1, j + 1);
-            AFace &b = m.faces[f++];
-            b.flags = 0;
-            b.v[0] = at(i, j);
-            b.v[1] = at(i + 1, j + 1);
-            b.v[2] = at(i, j + 1);
+            SetTriangle(m.faces[f++], at(i, j), at(i + 1, j), at(i + 1, j + 1));
+            SetTriangle(m.faces[f++], at(i, j), at(i + 1, j + 1), at(i, j + 1));
         }
-    m.vertex_count = static_cast<int>(m.vertices.size());
-    m.face_count = static_cast<int>(m.faces.size());
-    nuk::ComputeBoundingBox(m);
-    nuk::ComputeFaceNormals(m, false);
-    nuk::ComputeVertexNormals(m, false);
+    FinishAsLoaded(m);
 }
 
 } // namespace benchdata

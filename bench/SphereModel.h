@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstddef>
 
+#include "BenchMesh.h"
 #include "nuk/Mesh/AMesh.h"
 
 namespace benchdata
@@ -29,22 +30,10 @@ inline void MakeSphere(AMesh &m, int rings, int segments)
     auto vtx = [&](int r, int s) { return &m.vertices[static_cast<std::size_t>(r) * segments + (s % segments)]; };
     for (int r = 0; r < rings; ++r)
         for (int s = 0; s < segments; ++s) {
-            AFace &t0 = m.faces[f++];
-            t0.flags = 0;
-            t0.v[0] = vtx(r, s);
-            t0.v[1] = vtx(r, s + 1);
-            t0.v[2] = vtx(r + 1, s);
-            AFace &t1 = m.faces[f++];
-            t1.flags = 0;
-            t1.v[0] = vtx(r, s + 1);
-            t1.v[1] = vtx(r + 1, s + 1);
-            t1.v[2] = vtx(r + 1, s);
+            SetTriangle(m.faces[f++], vtx(r, s), vtx(r, s + 1), vtx(r + 1, s));
+            SetTriangle(m.faces[f++], vtx(r, s + 1), vtx(r + 1, s + 1), vtx(r + 1, s));
         }
-    m.vertex_count = static_cast<int>(m.vertices.size());
-    m.face_count = static_cast<int>(m.faces.size());
-    nuk::ComputeBoundingBox(m);
-    nuk::ComputeFaceNormals(m, false);
-    nuk::ComputeVertexNormals(m, false);
+    FinishAsLoaded(m);
 }
 
 } // namespace benchdata

@@ -36,35 +36,6 @@ struct Partial {
     std::uint64_t segments = 0;
 };
 
-class SegmentQuery
-{
-public:
-    explicit SegmentQuery(RTCScene scene) : scene_(scene) { rtcInitIntersectContext(&context_); }
-
-    bool Occluded(const nuk::Point3f &from, const nuk::Point3f &to)
-    {
-        RTCRay r;
-        r.org_x = from.x;
-        r.org_y = from.y;
-        r.org_z = from.z;
-        r.dir_x = to.x - from.x;
-        r.dir_y = to.y - from.y;
-        r.dir_z = to.z - from.z;
-        r.tnear = 0.0f;
-        r.tfar = 1.0f;
-        r.time = 0.0f;
-        r.mask = 0xFFFFFFFFu;
-        r.id = 0;
-        r.flags = 0;
-        rtcOccluded1(scene_, &context_, &r);
-        return r.tfar < 0.0f;
-    }
-
-private:
-    RTCScene scene_;
-    RTCIntersectContext context_;
-};
-
 } // namespace
 
 CoverageResult Analyse(const CoverageScene &scene, const CoverageInput &input, const Progress &progress)

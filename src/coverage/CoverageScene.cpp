@@ -182,23 +182,7 @@ CoverageScene::~CoverageScene()
 
 bool CoverageScene::Occluded(const nuk::Point3f &from, const nuk::Point3f &to) const
 {
-    RTCIntersectContext context;
-    rtcInitIntersectContext(&context);
-    RTCRay r;
-    r.org_x = from.x;
-    r.org_y = from.y;
-    r.org_z = from.z;
-    r.dir_x = to.x - from.x;
-    r.dir_y = to.y - from.y;
-    r.dir_z = to.z - from.z;
-    r.tnear = 0.0f;
-    r.tfar = 1.0f;
-    r.time = 0.0f;
-    r.mask = 0xFFFFFFFFu;
-    r.id = 0;
-    r.flags = 0;
-    rtcOccluded1(scene_, &context, &r);
-    return r.tfar < 0.0f; // set to -inf on a hit
+    return SegmentQuery(scene_).Occluded(from, to);
 }
 
 std::size_t CoverageScene::bytes() const

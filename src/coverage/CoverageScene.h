@@ -46,6 +46,40 @@ struct ModelGeometry {
     static ModelGeometry FromMesh(const AMesh &mesh);
 };
 
+// Occlusion queries from one thread: the ray library's context for it and
+// the segment test, shared by the analysis, CoverageScene::Occluded and the
+// benchmark's floor, which traces the same segments itself.
+class SegmentQuery
+{
+public:
+    explicit SegmentQuery(RTCScene scene) : scene_(scene) { rtcInitIntersectContext(&context_); }
+
+    // True when a face of the scene lies on the segment from..to, the end
+    // points excluded.
+    bool Occluded(const nuk::Point3f &from, const nuk::Point3f &to)
+    {
+        RTCRay r;
+        r.org_x = from.x;
+        r.org_y = from.y;
+        r.org_z = from.z;
+        r.dir_x = to.x - from.x;
+        r.dir_y = to.y - from.y;
+        r.dir_z = to.z - from.z;
+        r.tnear = 0.0f;
+        r.tfar = 1.0f;
+        r.time = 0.0f;
+        r.mask = 0xFFFFFFFFu;
+        r.id = 0;
+        r.flags = 0;
+        rtcOccluded1(scene_, &context_, &r);
+        return r.tfar < 0.0f; // set to -inf on a hit
+    }
+
+private:
+    RTCScene scene_;
+    RTCIntersectContext context_;
+};
+
 class CoverageScene
 {
 public:

@@ -1,7 +1,7 @@
 #pragma once
 // What the OBJ and STL imports share: their extra error codes, what they
-// report besides the code, and the pieces that read text lines and numbers
-// and build the mesh from indexed triangles.
+// report besides the code, the pieces that read text lines and numbers and
+// build the mesh from indexed triangles, and the load around their readers.
 
 #include <array>
 #include <cstdint>
@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "nuk/Mesh/AMesh.h"
+#include "nuk/Mesh/MeshPly.h"
 #include "nuk/tools/plyinput.h"
 
 namespace nuk
@@ -86,6 +87,32 @@ private:
     std::vector<AVertex> vertices_;
     std::vector<std::array<std::int32_t, 3>> triangles_;
 };
+
+// An OBJ or STL import around its reader: the file opened, the reader run
+// over it, and the mesh's model replaced only when the reader finished
+// without a code. Reader(PlyInput &, const ProgressCallback &) offers Run()
+// (0 or a code), Message(), Converted() and Mesh().
+template <class Reader>
+int LoadWith(AMesh &mesh, const char *filename, MeshFileReport &report, const ProgressCallback &progress)
+{
+    report = MeshFileReport();
+    PlyInput in;
+    if (!in.Open(filename)) {
+        mesh.error = E_CANTOPEN;
+        report.message = ModelErrorMessage(E_CANTOPEN);
+        return -1;
+    }
+    Reader reader(in, progress);
+    const int code = reader.Run();
+    mesh.error = code;
+    if (code != 0) {
+        report.message = reader.Message();
+        return -1;
+    }
+    report.converted = reader.Converted(); // before the move: it may count the mesh
+    reader.Mesh().MoveInto(mesh);
+    return 0;
+}
 
 } // namespace meshbuild
 } // namespace nuk

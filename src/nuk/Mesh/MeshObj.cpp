@@ -192,23 +192,7 @@ int LoadObj(AMesh &mesh, const char *filename, MeshFileReport &report, const Pro
     // clang-format off
     NUK_ASSERT(filename!=0, "nuk/Mesh/MeshObj");
     // clang-format on
-    report = MeshFileReport();
-    PlyInput in;
-    if (!in.Open(filename)) {
-        mesh.error = E_CANTOPEN;
-        report.message = ModelErrorMessage(E_CANTOPEN);
-        return -1;
-    }
-    ObjReader reader(in, progress);
-    const int code = reader.Run();
-    mesh.error = code;
-    if (code != 0) {
-        report.message = reader.Message();
-        return -1;
-    }
-    reader.Mesh().MoveInto(mesh);
-    report.converted = reader.Converted();
-    return 0;
+    return meshbuild::LoadWith<ObjReader>(mesh, filename, report, progress);
 }
 
 } // namespace nuk

@@ -298,23 +298,7 @@ int LoadStl(AMesh &mesh, const char *filename, MeshFileReport &report, const Pro
     // clang-format off
     NUK_ASSERT(filename!=0, "nuk/Mesh/MeshStl");
     // clang-format on
-    report = MeshFileReport();
-    PlyInput in;
-    if (!in.Open(filename)) {
-        mesh.error = E_CANTOPEN;
-        report.message = ModelErrorMessage(E_CANTOPEN);
-        return -1;
-    }
-    StlReader reader(in, progress);
-    const int code = reader.Run();
-    mesh.error = code;
-    if (code != 0) {
-        report.message = reader.Message();
-        return -1;
-    }
-    report.converted = reader.Converted();
-    reader.Mesh().MoveInto(mesh);
-    return 0;
+    return meshbuild::LoadWith<StlReader>(mesh, filename, report, progress);
 }
 
 } // namespace nuk
