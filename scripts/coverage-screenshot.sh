@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Makes docs/coverage.png: Quorvel on a virtual display (Xvfb) with a relief
-# loaded through the toolbar, a coarse plan (45 degree steps) generated with
+# loaded through the toolbar, a coarse plan (30 degree steps) generated with
 # "Generate -->" and "Light coverage" turned on, all as a user would.
 #
 #   scripts/coverage-screenshot.sh [output.png]      (default docs/coverage.png)
@@ -21,9 +21,9 @@ open_model "$work/relief.ply"
 sleep 0.5
 # A click on the panel's background closes the file name completer's popup.
 click 150 260
-# A coarse plan: 45 degree steps leave parts of the relief short of lights.
-field 112 59 45
-field 112 91 45
+# A coarse plan: 30 degree steps leave parts of the relief short of lights.
+field 112 59 30
+field 112 91 30
 click_generate
 sleep 1
 # "Light coverage" (Ctrl+L).
