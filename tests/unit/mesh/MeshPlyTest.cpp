@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "LargestAllocation.h"
 #include "nuk/Mesh/MeshPly.h"
 #include "support/Files.h"
 #include "support/PlyText.h"
@@ -19,32 +20,6 @@ using nuk::Point3f;
 using testsupport::ConvertPly;
 using testsupport::WriteFile;
 using Format = testsupport::PlyFormat;
-
-// The largest single allocation, to show that counts in a header never size
-// one beyond what the file can hold.
-namespace
-{
-std::atomic<std::size_t> g_largestAllocation{0};
-}
-
-void *operator new(std::size_t n)
-{
-    std::size_t seen = g_largestAllocation.load();
-    while (n > seen && !g_largestAllocation.compare_exchange_weak(seen, n)) {
-    }
-    if (void *p = std::malloc(n ? n : 1)) return p;
-    throw std::bad_alloc();
-}
-// gcc takes the free() of a replaced operator delete for a mismatch.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-void operator delete(void *p) noexcept { std::free(p); }
-void operator delete(void *p, std::size_t) noexcept { std::free(p); }
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic pop
-#endif
 
 namespace
 {

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "LargestAllocation.h"
 #include "nuk/Mesh/ModelLoad.h"
 #include "support/Files.h"
 #include "support/StlText.h"
@@ -19,31 +20,6 @@ using nuk::Point3f;
 using testsupport::AsciiStl;
 using testsupport::BinaryStl;
 using testsupport::StlTriangle;
-
-// The largest single allocation, to show that a binary count never sizes one
-// beyond what the file can hold.
-namespace
-{
-std::atomic<std::size_t> g_largestAllocation{0};
-}
-
-void *operator new(std::size_t n)
-{
-    std::size_t seen = g_largestAllocation.load();
-    while (n > seen && !g_largestAllocation.compare_exchange_weak(seen, n)) {
-    }
-    if (void *p = std::malloc(n ? n : 1)) return p;
-    throw std::bad_alloc();
-}
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-void operator delete(void *p) noexcept { std::free(p); }
-void operator delete(void *p, std::size_t) noexcept { std::free(p); }
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic pop
-#endif
 
 namespace
 {

@@ -19,21 +19,11 @@
 #include "unit/planner/LightFiles.h"
 
 using namespace planner;
+using lighttest::Input;
 using lighttest::SplitLines;
 
 namespace
 {
-
-PatternInput Input(int h, int v, int d, bool central, bool base)
-{
-    PatternInput in;
-    in.horizontalStep = h;
-    in.verticalStep = v;
-    in.viewDistance = d;
-    in.excludeCentralPoint = central;
-    in.excludeBasePlane = base;
-    return in;
-}
 
 std::string Join(const std::vector<std::string> &lines)
 {

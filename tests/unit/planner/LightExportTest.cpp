@@ -19,6 +19,7 @@
 
 using namespace planner;
 using lighttest::Expected;
+using lighttest::Input;
 using lighttest::ExpectedLights;
 using lighttest::kDirectionTolerance;
 using lighttest::kPi;
@@ -46,17 +47,6 @@ std::string Img(long long n)
     while (digits.size() < 4)
         digits.insert(0, "0");
     return "IMG_" + digits + ".JPG";
-}
-
-PatternInput Input(int h, int v, int d, bool central, bool base)
-{
-    PatternInput in;
-    in.horizontalStep = h;
-    in.verticalStep = v;
-    in.viewDistance = d;
-    in.excludeCentralPoint = central;
-    in.excludeBasePlane = base;
-    return in;
 }
 
 std::string ReadFile(const std::string &path)

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "planner/Pattern.h"
+
 namespace lighttest
 {
 
@@ -155,5 +157,18 @@ inline std::vector<Expected> ExpectedLights(int h, int v, bool excludeCentral, b
 // The row angles of the generator use pi = 3.1415; directions differ from
 // the true ones by at most that error, 1e-4 at the bottom.
 constexpr double kDirectionTolerance = 2e-4;
+
+// A pattern input with the given steps, view distance and exclusions; the
+// object and camera at their defaults.
+inline planner::PatternInput Input(int h, int v, int d, bool central, bool base)
+{
+    planner::PatternInput in;
+    in.horizontalStep = h;
+    in.verticalStep = v;
+    in.viewDistance = d;
+    in.excludeCentralPoint = central;
+    in.excludeBasePlane = base;
+    return in;
+}
 
 } // namespace lighttest
