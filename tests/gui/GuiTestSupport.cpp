@@ -48,6 +48,15 @@ QColor FromUnit(double r, double g, double b)
     return QColor(c(r), c(g), c(b));
 }
 
+std::unique_ptr<TForm1> MakeShownForm()
+{
+    auto form = std::make_unique<TForm1>();
+    form->showMessage = [](QMessageBox::Icon, const QString &) {};
+    form->show();
+    if (!QTest::qWaitForWindowExposed(form.get())) return nullptr;
+    return form;
+}
+
 bool ShowAndWait(TForm1 &form)
 {
     form.show();

@@ -3,6 +3,8 @@
 // frame (worked out with Qt's own matrix code, not the view's), colour
 // checks with a tolerance, and a scratch working directory.
 
+#include <memory>
+
 #include <QColor>
 #include <QImage>
 #include <QPointF>
@@ -29,6 +31,10 @@ bool Near(const QColor &got, const QColor &want, int tol = 3);
 
 // The colour glColor3f(r, g, b) gives, as 8-bit channels.
 QColor FromUnit(double r, double g, double b);
+
+// A new window whose message boxes are swallowed, shown and exposed; null
+// when it could not be shown.
+std::unique_ptr<TForm1> MakeShownForm();
 
 // Shows the window, waits until it is exposed and the view has drawn.
 bool ShowAndWait(TForm1 &form);

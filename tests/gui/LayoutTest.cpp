@@ -75,10 +75,8 @@ private slots:
     void init()
     {
         dir = std::make_unique<ScratchDir>();
-        form = std::make_unique<TForm1>();
-        form->showMessage = [](QMessageBox::Icon, const QString &) {};
-        form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        form = guitest::MakeShownForm();
+        QVERIFY(form);
     }
     void cleanup()
     {
