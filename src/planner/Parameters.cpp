@@ -1,6 +1,11 @@
 #include "planner/Parameters.h"
 
+#include <charconv>
 #include <climits>
+#include <cmath>
+
+#include "planner/LightExport.h"
+#include "planner/PlanReport.h"
 
 namespace planner
 {
@@ -75,6 +80,86 @@ std::optional<int> CheckedValue(const ParameterSpec &spec, std::string_view text
     const std::optional<long long> v = ParseWhole(text);
     if (!v || *v < spec.minimum || *v > spec.maximum) return std::nullopt;
     return static_cast<int>(*v);
+}
+
+const std::array<ValueSpec, kValueCount> kValues = {{
+    {Value::GrazingBelow, "--grazing", "Grazing below", "elevation below which a light grazes", "degrees", kMinGrazing,
+     kMaxGrazing, ReportOptions{}.grazingBelow, false},
+    {Value::SensorWidth, "--sensor", "Sensor width", "width of the camera's sensor", "mm", kMinSensorSide,
+     kMaxSensorSide, Framing{}.sensorWidth, false},
+    {Value::SensorHeight, "--sensor", "Sensor height", "height of the camera's sensor", "mm", kMinSensorSide,
+     kMaxSensorSide, Framing{}.sensorHeight, false},
+    {Value::FocalLength, "--focal", "Focal length", "focal length of the lens", "mm", kMinFocal, kMaxFocal,
+     Framing{}.focalLength, false},
+    {Value::FirstNumber, "--first", "First number", "number of the first image", "", 0,
+     static_cast<double>(ImageNamePattern::kMaxNumber), static_cast<double>(ExportOptions{}.firstNumber), true},
+    {Value::ImageWidth, "--image-width", "Image width", "width the image spans on the object (0: unknown)", "mm", 0,
+     100000, 0, false},
+    {Value::VerticalOffset, "--vertical-offset", "Vertical offset",
+     "vertical offset of the dome's centre, as the dome's reader expects it", "mm", -100000, 100000, 0, false},
+}};
+
+std::string NumberText(double v)
+{
+    if (v == 0) return "0";
+    char buf[64];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, r.ptr);
+}
+
+namespace
+{
+
+std::string UnitSuffix(const char *unit) { return *unit ? std::string(" ") + unit : std::string(); }
+
+} // namespace
+
+std::string RangeText(const ValueSpec &spec)
+{
+    return std::string(spec.whole ? "whole number " : "number ") + NumberText(spec.minimum) + ".." +
+           NumberText(spec.maximum) + UnitSuffix(spec.unit) + ", default " + NumberText(spec.defaultValue);
+}
+
+std::string MustText(const ValueSpec &spec)
+{
+    const std::string unit = spec.unit;
+    std::string what = spec.whole ? "a whole number" : "a number";
+    if (unit == "mm")
+        what += " in mm";
+    else if (!unit.empty())
+        what += " of " + unit;
+    return "must be " + what + " from " + NumberText(spec.minimum) + " to " + NumberText(spec.maximum);
+}
+
+std::string MustText(const ParameterSpec &spec)
+{
+    return "must be a whole number from " + std::to_string(spec.minimum) + " to " + std::to_string(spec.maximum);
+}
+
+std::optional<double> ParseDecimal(std::string_view text)
+{
+    if (text.empty()) return std::nullopt;
+    std::string_view digits = text;
+    if (digits.front() == '+') digits.remove_prefix(1);
+    if (digits.empty() || digits.front() == '+' || (digits.front() == '-' && text.front() == '+')) return std::nullopt;
+    double v = 0;
+    const char *end = digits.data() + digits.size();
+    const auto r = std::from_chars(digits.data(), end, v, std::chars_format::fixed);
+    if (r.ec != std::errc() || r.ptr != end || !std::isfinite(v)) return std::nullopt;
+    return v;
+}
+
+bool WithinLimits(const ValueSpec &spec, double v)
+{
+    if (!std::isfinite(v) || v < spec.minimum || v > spec.maximum) return false;
+    return !spec.whole || v == std::floor(v);
+}
+
+std::optional<double> CheckedValue(const ValueSpec &spec, std::string_view text)
+{
+    const std::optional<double> v = ParseDecimal(text);
+    if (!v || !WithinLimits(spec, *v)) return std::nullopt;
+    return v;
 }
 
 } // namespace planner

@@ -57,4 +57,53 @@ int ClampedValue(const ParameterSpec &spec, std::string_view text);
 // number within the limits, nothing otherwise.
 std::optional<int> CheckedValue(const ParameterSpec &spec, std::string_view text);
 
+// The plan's options that take a decimal number (or a whole number beyond
+// the range of a spin box), in the same form as the table above.
+enum class Value : std::size_t {
+    GrazingBelow,
+    SensorWidth,
+    SensorHeight,
+    FocalLength,
+    FirstNumber,
+    ImageWidth,
+    VerticalOffset,
+    Count
+};
+
+struct ValueSpec {
+    Value id;
+    const char *option;  // "--grazing"
+    const char *label;   // "Grazing below"
+    const char *meaning; // for help texts and tooltips
+    const char *unit;    // "mm", "degrees", "" for a plain number
+    double minimum;
+    double maximum;
+    double defaultValue;
+    bool whole; // only whole numbers
+};
+
+inline constexpr std::size_t kValueCount = static_cast<std::size_t>(Value::Count);
+extern const std::array<ValueSpec, kValueCount> kValues;
+inline const ValueSpec &Spec(Value v) { return kValues[static_cast<std::size_t>(v)]; }
+
+// "number 0..89 degrees, default 10": the range as help texts give it.
+std::string RangeText(const ValueSpec &spec);
+// "--grazing must be a number of degrees from 0 to 89": what a CLI error
+// or a plan file's error says of a bad value.
+std::string MustText(const ValueSpec &spec);
+std::string MustText(const ParameterSpec &spec);
+
+// A plain decimal number ("12", "-40", "85.5", "+3"), read the same in
+// every locale; no exponent, no blanks, finite.
+std::optional<double> ParseDecimal(std::string_view text);
+
+// The value when the text is a number within the limits (a whole one when
+// the option takes only whole numbers), nothing otherwise.
+std::optional<double> CheckedValue(const ValueSpec &spec, std::string_view text);
+// The same check of a value already read.
+bool WithinLimits(const ValueSpec &spec, double v);
+
+// How numbers of the tables are printed: "0", "12.5", "999999999".
+std::string NumberText(double v);
+
 } // namespace planner
