@@ -101,4 +101,15 @@ int ParseCommandLine(CLI::App &app, int argc, char **argv)
     return -1;
 }
 
+int Complain(const char *command, const std::string &message, int status)
+{
+    std::fprintf(stderr, "quorvel-cli %s: %s\n", command, message.c_str());
+    return status;
+}
+
+std::string BadValue(const char *option, const std::string &must, const std::string &got)
+{
+    return std::string(option) + " " + must + ", got '" + got + "'";
+}
+
 } // namespace cli

@@ -13,7 +13,8 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/Commands.h"
-#include "cli/PatternSource.h"
+#include "cli/PlanOptions.h"
+#include "planner/Plan.h"
 #include "planner/PlanReport.h"
 #include "coverage/Coverage.h"
 #include "coverage/CoverageScene.h"
@@ -31,9 +32,8 @@ using Json = nlohmann::ordered_json;
 
 struct CoverageOptions {
     std::string model;
-    PatternSource source; // the pattern options or --from
+    PlanOptions plan; // the plan's options, --plan or --from
     bool allPositions = false;
-    bool fit = false;
     bool json = false;
     bool perLight = false;
 };
@@ -41,15 +41,16 @@ struct CoverageOptions {
 double Percent(double share) { return 100.0 * share; }
 
 Json ToJson(const CoverageOptions &opt, const AMesh &mesh, const coverage::CoverageScene &scene,
-            const planner::PatternInput &in, const planner::PatternLists &plan, const coverage::CoverageInput &ci,
+            const planner::Plan &thePlan, const planner::PatternLists &plan, const coverage::CoverageInput &ci,
             const coverage::CoverageResult &r)
 {
+    const planner::PatternInput &in = thePlan.input;
     Json j;
-    j["model"] = opt.model;
+    j["model"] = thePlan.modelPath;
     j["vertices"] = mesh.vertex_count;
     j["faces"] = scene.geometry().faceCount();
     j["samples"] = r.samples;
-    j["fit"] = opt.fit;
+    j["fit"] = thePlan.fitModel;
     j["scale"] = ci.placement.scale;
     j["offset"] = {ci.placement.offset.x, ci.placement.offset.y, ci.placement.offset.z};
     j["camera_distance"] = in.cameraDistance;
@@ -83,12 +84,13 @@ Json ToJson(const CoverageOptions &opt, const AMesh &mesh, const coverage::Cover
 }
 
 void PrintText(const CoverageOptions &opt, const AMesh &mesh, const coverage::CoverageScene &scene,
-               const planner::PatternInput &in, const planner::PatternLists &plan, const coverage::CoverageInput &ci,
+               const planner::Plan &thePlan, const planner::PatternLists &plan, const coverage::CoverageInput &ci,
                const coverage::CoverageResult &r)
 {
-    std::printf("model: %s, %d vertices, %zu faces, %zu samples\n", opt.model.c_str(), mesh.vertex_count,
+    const planner::PatternInput &in = thePlan.input;
+    std::printf("model: %s, %d vertices, %zu faces, %zu samples\n", thePlan.modelPath.c_str(), mesh.vertex_count,
                 scene.geometry().faceCount(), r.samples);
-    if (opt.fit) {
+    if (thePlan.fitModel) {
         const nuk::Point3f &o = ci.placement.offset;
         std::printf("placement: fitted to the %d mm object, scale %g, then shifted by (%g, %g, %g) mm\n", in.objectSize,
                     double(ci.placement.scale), double(o.x), double(o.y), double(o.z));
@@ -122,36 +124,35 @@ void PrintText(const CoverageOptions &opt, const AMesh &mesh, const coverage::Co
 
 int RunCoverage(const CoverageOptions &opt)
 {
-    planner::PatternInput in;
+    planner::Plan thePlan;
     planner::PatternLists plan;
-    const int loaded = opt.source.load("coverage", in, plan, nullptr);
+    const int loaded = opt.plan.load("coverage", thePlan, plan, nullptr);
     if (loaded != kOk) return loaded;
+    const planner::PatternInput &in = thePlan.input;
+    // MODEL, or the plan file's model.
+    if (!opt.model.empty()) thePlan.modelPath = opt.model;
+    const std::string &model = thePlan.modelPath;
+    if (model.empty()) return Complain("coverage", "MODEL is needed: name the model, or a plan with a model");
 
     auto mesh = std::make_unique<AMesh>();
-    const nuk::ModelLoadResult load = nuk::LoadModel(*mesh, opt.model.c_str());
-    if (!load.ok()) {
-        std::fprintf(stderr, "quorvel-cli coverage: cannot load %s: %s\n", opt.model.c_str(), load.reason.c_str());
-        return kFailure;
-    }
+    const nuk::ModelLoadResult load = nuk::LoadModel(*mesh, model.c_str());
+    if (!load.ok()) return Complain("coverage", "cannot load " + model + ": " + load.reason, kFailure);
 
     std::string error;
     const auto scene = coverage::CoverageScene::Build(coverage::ModelGeometry::FromMesh(*mesh), error);
-    if (!scene) {
-        std::fprintf(stderr, "quorvel-cli coverage: %s\n", error.c_str());
-        return kFailure;
-    }
+    if (!scene) return Complain("coverage", error, kFailure);
     coverage::CoverageInput ci;
     ci.positions = plan.positions;
     // What the plan report flags does not count, unless asked.
-    if (!opt.allPositions) ci.usable = planner::UsableMask(planner::ComputePlanReport(in, plan.positions, {}));
+    if (!opt.allPositions) ci.usable = planner::UsablePositions(thePlan, plan);
     ci.cameraDistance = static_cast<float>(in.cameraDistance);
-    if (opt.fit) ci.placement = coverage::FitToObject(mesh->box, static_cast<float>(in.objectSize));
+    if (thePlan.fitModel) ci.placement = coverage::FitToObject(mesh->box, static_cast<float>(in.objectSize));
     const coverage::CoverageResult r = coverage::Analyse(*scene, ci);
 
     if (opt.json)
-        std::printf("%s\n", ToJson(opt, *mesh, *scene, in, plan, ci, r).dump().c_str());
+        std::printf("%s\n", ToJson(opt, *mesh, *scene, thePlan, plan, ci, r).dump().c_str());
     else
-        PrintText(opt, *mesh, *scene, in, plan, ci, r);
+        PrintText(opt, *mesh, *scene, thePlan, plan, ci, r);
     return kOk;
 }
 
@@ -170,15 +171,12 @@ Action addCoverageCommand(CLI::App &app)
         "positions (a PTM needs 6 lights, order-3 hemispherical harmonics 9), and the positions that light less "
         "than 1 % of it. Lengths are millimetres; the model's coordinates are read as millimetres too. Exit "
         "status 0 on success, 1 when the model cannot be loaded, 2 for a usage error.");
-    cmd->add_option("MODEL", opt->model, "PLY reference model")->required()->type_name("PATH");
-    opt->source.add(cmd);
+    cmd->add_option("MODEL", opt->model, "reference model (.ply, .obj or .stl); default: the plan file's model")
+        ->type_name("PATH");
+    opt->plan.add(cmd, PlanOptions::kFraming | PlanOptions::kReport | PlanOptions::kFrom | PlanOptions::kFit);
     cmd->add_flag("--all-positions", opt->allPositions,
                   "count every position, also those the plan report flags (below the floor, blocked by the camera, "
                   "grazing)");
-    cmd->add_flag("--fit", opt->fit,
-                  "fit the model to the object: centre its box on the dome axis with its back on the object plate "
-                  "(10 mm in front of the backdrop) and scale it so its larger side across X and Y equals the "
-                  "object size (mm)");
     cmd->add_flag("--json", opt->json, "print one JSON object instead of text (areas in mm2)");
     cmd->add_flag("--per-light", opt->perLight,
                   "also list every position with the share of the visible area it lights");

@@ -7,6 +7,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include "cli/Commands.h"
+
 namespace cli
 {
 
@@ -52,8 +54,7 @@ void LayoutOptions::add(CLI::App *cmd)
     for (std::size_t i = 0; i < planner::kLayoutParamCount; ++i) {
         const planner::ParameterSpec &spec = planner::kLayoutParameters[i];
         Entry &e = entries_[i];
-        const std::string help = std::string(spec.meaning) + " (" + planner::RangeText(spec) + ")";
-        e.option = cmd->add_option(spec.option, e.text, help)->type_name("N");
+        e.option = cmd->add_option(spec.option, e.text, planner::HelpText(spec))->type_name("N");
     }
     noTopLightOption_ =
         cmd->add_flag("--no-top-light", noTopLight_, "no light on the camera axis above the rings (rings layout)");
@@ -73,38 +74,39 @@ bool LayoutOptions::anyGiven() const
 
 bool LayoutOptions::resolve(const char *command, const PatternOptions &pattern, planner::LayoutInput &out) const
 {
-    planner::LayoutInput l;
+    planner::LayoutInput l = out;
     if (layoutOption_ && layoutOption_->count() > 0) {
         const std::optional<planner::LayoutKind> k = planner::ParseLayoutKind(layout_);
         if (!k) {
-            std::fprintf(stderr, "quorvel-cli %s: --layout must be grid, rings, spiral or geodesic, got '%s'\n",
-                         command, layout_.c_str());
+            Complain(command, BadValue("--layout", "must be grid, rings, spiral or geodesic", layout_));
             return false;
         }
         l.kind = *k;
     }
     const char *const chosen = planner::LayoutName(l.kind);
     const auto refuse = [&](const char *option, const std::string &takenBy) {
-        std::fprintf(stderr, "quorvel-cli %s: %s applies to the %s, not to the %s layout\n", command, option,
-                     takenBy.c_str(), chosen);
+        Complain(command, std::string(option) + " applies to the " + takenBy + ", not to the " + chosen + " layout");
         return false;
     };
 
     if (l.kind != planner::LayoutKind::Grid)
         if (const char *grid = pattern.gridOnlyGiven()) return refuse(grid, "grid layout only");
 
+    using planner::LayoutParam;
     int values[planner::kLayoutParamCount];
+    values[static_cast<std::size_t>(LayoutParam::Rings)] = l.rings;
+    values[static_cast<std::size_t>(LayoutParam::Count)] = l.count;
+    values[static_cast<std::size_t>(LayoutParam::Frequency)] = l.frequency;
+    values[static_cast<std::size_t>(LayoutParam::MinElevation)] = l.minElevation;
     for (std::size_t i = 0; i < planner::kLayoutParamCount; ++i) {
         const planner::ParameterSpec &spec = planner::kLayoutParameters[i];
         const Entry &e = entries_[i];
-        values[i] = spec.defaultValue;
         if (!e.option || e.option->count() == 0) continue;
         const planner::LayoutOption o = OptionOf(static_cast<planner::LayoutParam>(i));
         if (!planner::LayoutTakes(l.kind, o)) return refuse(spec.option, TakenBy(o));
         const std::optional<int> checked = planner::CheckedValue(spec, e.text);
         if (!checked) {
-            std::fprintf(stderr, "quorvel-cli %s: %s must be a whole number from %d to %d, got '%s'\n", command,
-                         spec.option, spec.minimum, spec.maximum, e.text.c_str());
+            Complain(command, BadValue(spec.option, planner::MustText(spec), e.text));
             return false;
         }
         values[i] = *checked;
@@ -116,13 +118,12 @@ bool LayoutOptions::resolve(const char *command, const PatternOptions &pattern, 
         !planner::LayoutTakes(l.kind, planner::LayoutOption::SkipFlagged))
         return refuse("--skip-flagged", TakenBy(planner::LayoutOption::SkipFlagged));
 
-    using planner::LayoutParam;
     l.rings = values[static_cast<std::size_t>(LayoutParam::Rings)];
     l.count = values[static_cast<std::size_t>(LayoutParam::Count)];
     l.frequency = values[static_cast<std::size_t>(LayoutParam::Frequency)];
     l.minElevation = values[static_cast<std::size_t>(LayoutParam::MinElevation)];
-    l.topLight = !noTopLight_;
-    l.skipFlagged = skipFlagged_;
+    if (noTopLightOption_ && noTopLightOption_->count() > 0) l.topLight = false;
+    if (skipFlaggedOption_ && skipFlaggedOption_->count() > 0) l.skipFlagged = true;
     out = l;
     return true;
 }

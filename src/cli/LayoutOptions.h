@@ -31,7 +31,8 @@ public:
     bool anyGiven() const;
 
     // Checks the values against their limits and the options given against
-    // the chosen layout (the pattern's own options too). On a mistake prints
+    // the chosen layout (the pattern's own options too), and puts them into
+    // out; what was not given keeps the value out holds. On a mistake prints
     // "quorvel-cli COMMAND: ..." to stderr and returns false.
     bool resolve(const char *command, const PatternOptions &pattern, planner::LayoutInput &out) const;
 

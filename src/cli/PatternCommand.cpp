@@ -4,10 +4,9 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/Commands.h"
-#include "cli/LayoutOptions.h"
-#include "cli/PatternOptions.h"
-#include "planner/Layout.h"
+#include "cli/PlanOptions.h"
 #include "planner/Pattern.h"
+#include "planner/Plan.h"
 
 namespace cli
 {
@@ -15,28 +14,19 @@ namespace
 {
 
 struct PatternCommandOptions {
-    PatternOptions pattern;
-    LayoutOptions layout;
+    PlanOptions plan;
     std::string output = planner::kAcquisitionFile;
 };
 
 int runPattern(const PatternCommandOptions &opt)
 {
-    planner::PatternInput in;
-    if (!opt.pattern.resolve("pattern", in)) return kUsage;
-    planner::LayoutInput layout;
-    if (!opt.layout.resolve("pattern", opt.pattern, layout)) return kUsage;
-    if (opt.output.empty()) {
-        std::fprintf(stderr, "quorvel-cli pattern: --output must name a file\n");
-        return kUsage;
-    }
-
+    if (opt.output.empty()) return Complain("pattern", "--output must name a file");
+    planner::Plan plan;
     planner::PatternLists lists;
-    const planner::WriteResult r = planner::GenerateLayout(in, layout, lists, opt.output);
-    if (!r.ok) {
-        std::fprintf(stderr, "quorvel-cli pattern: %s\n", r.message().c_str());
-        return kFailure;
-    }
+    if (const int rc = opt.plan.load("pattern", plan, lists); rc != kOk) return rc;
+    // From --from, the file is written again from what was read: the same bytes.
+    const planner::WriteResult r = planner::WriteFileAtomically(opt.output, planner::BuildPlan(plan, lists));
+    if (!r.ok) return Complain("pattern", r.message(), kFailure);
     std::printf("wrote %zu points to %s\n", lists.positions.size(), opt.output.c_str());
     return kOk;
 }
@@ -49,10 +39,10 @@ Action addPatternCommand(CLI::App &app)
     CLI::App *cmd = app.add_subcommand("pattern", "Compute the acquisition pattern and write it for the capture rig");
     cmd->footer("Writes the same file as the window's \"Generate -->\": a header with the parameters, then one line "
                 "per position, rows from the top pole down, points from left to right. The other layouts write the "
-                "same kind of file, in their shooting order: rings from the top down, each by azimuth. Lengths are "
-                "millimetres, angles degrees.");
-    opt->pattern.add(cmd);
-    opt->layout.add(cmd);
+                "same kind of file, in their shooting order: rings from the top down, each by azimuth. With --plan "
+                "the plan file gives the values, and options beside it override them. Lengths are millimetres, "
+                "angles degrees.");
+    opt->plan.add(cmd, PlanOptions::kFrom);
     cmd->add_option("--output", opt->output, "file to write (default ./acquisition.txt)")->type_name("PATH");
     return [cmd, opt]() -> int {
         if (!cmd->parsed()) return -1;

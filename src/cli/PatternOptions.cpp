@@ -5,6 +5,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include "cli/Commands.h"
+
 namespace cli
 {
 
@@ -12,8 +14,7 @@ void PatternOptions::add(CLI::App *cmd)
 {
     for (const planner::ParameterSpec &spec : planner::kParameters) {
         Entry &e = entries_[static_cast<std::size_t>(spec.id)];
-        const std::string help = std::string(spec.meaning) + " (" + planner::RangeText(spec) + ")";
-        e.option = cmd->add_option(spec.option, e.text, help)->type_name("N");
+        e.option = cmd->add_option(spec.option, e.text, planner::HelpText(spec))->type_name("N");
     }
     excludeCentralOption_ =
         cmd->add_flag("--exclude-central-point", excludeCentral_,
@@ -43,29 +44,33 @@ const char *PatternOptions::gridOnlyGiven() const
 
 bool PatternOptions::resolve(const char *command, planner::PatternInput &in) const
 {
+    using planner::Param;
     int values[planner::kParamCount];
+    values[static_cast<std::size_t>(Param::ObjectSize)] = in.objectSize;
+    values[static_cast<std::size_t>(Param::ObjectHeight)] = in.objectHeight;
+    values[static_cast<std::size_t>(Param::CameraDistance)] = in.cameraDistance;
+    values[static_cast<std::size_t>(Param::ViewDistance)] = in.viewDistance;
+    values[static_cast<std::size_t>(Param::HorizontalStep)] = in.horizontalStep;
+    values[static_cast<std::size_t>(Param::VerticalStep)] = in.verticalStep;
     for (const planner::ParameterSpec &spec : planner::kParameters) {
         const Entry &e = entries_[static_cast<std::size_t>(spec.id)];
         int &v = values[static_cast<std::size_t>(spec.id)];
-        v = spec.defaultValue;
-        if (!e.option || e.option->count() == 0) continue; // not given: keep the default
+        if (!e.option || e.option->count() == 0) continue; // not given: keep what in holds
         const std::optional<int> checked = planner::CheckedValue(spec, e.text);
         if (!checked) {
-            std::fprintf(stderr, "quorvel-cli %s: %s must be a whole number from %d to %d, got '%s'\n", command,
-                         spec.option, spec.minimum, spec.maximum, e.text.c_str());
+            Complain(command, BadValue(spec.option, planner::MustText(spec), e.text));
             return false;
         }
         v = *checked;
     }
-    using planner::Param;
     in.objectSize = values[static_cast<std::size_t>(Param::ObjectSize)];
     in.objectHeight = values[static_cast<std::size_t>(Param::ObjectHeight)];
     in.cameraDistance = values[static_cast<std::size_t>(Param::CameraDistance)];
     in.viewDistance = values[static_cast<std::size_t>(Param::ViewDistance)];
     in.horizontalStep = values[static_cast<std::size_t>(Param::HorizontalStep)];
     in.verticalStep = values[static_cast<std::size_t>(Param::VerticalStep)];
-    in.excludeCentralPoint = excludeCentral_;
-    in.excludeBasePlane = excludeBase_;
+    if (excludeCentralOption_ && excludeCentralOption_->count() > 0) in.excludeCentralPoint = true;
+    if (excludeBaseOption_ && excludeBaseOption_->count() > 0) in.excludeBasePlane = true;
     return true;
 }
 

@@ -32,7 +32,8 @@ public:
     // exclusions), which no other layout takes; null when none was.
     const char *gridOnlyGiven() const;
 
-    // Checks the given values against their limits. On a bad value prints
+    // Checks the given values against their limits and puts them into in;
+    // what was not given keeps the value in holds. On a bad value prints
     // "quorvel-cli COMMAND: --option must be a whole number from A to B,
     // got 'TEXT'" to stderr and returns false.
     bool resolve(const char *command, planner::PatternInput &in) const;

@@ -14,7 +14,8 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/Commands.h"
-#include "cli/PatternSource.h"
+#include "cli/PlanOptions.h"
+#include "planner/Plan.h"
 #include "planner/PlanReport.h"
 #include "plot/PlanPlot.h"
 
@@ -25,35 +26,12 @@ namespace
 
 using Json = nlohmann::ordered_json;
 
-struct ReportOptions {
-    PatternSource source; // the pattern options or --from
-    std::string sensor;
-    std::string focal;
-    std::string grazing;
+struct ReportCommandOptions {
+    PlanOptions plan; // the plan's options, --plan or --from
     bool json = false;
     std::string plot;
-    CLI::Option *sensorOption = nullptr;
-    CLI::Option *focalOption = nullptr;
-    CLI::Option *grazingOption = nullptr;
     CLI::Option *plotOption = nullptr;
 };
-
-// A plain decimal number, in the C locale whatever the user's.
-std::optional<double> ParseNumber(const std::string &text)
-{
-    double v = 0;
-    const char *end = text.data() + text.size();
-    const auto r = std::from_chars(text.data(), end, v, std::chars_format::fixed);
-    if (text.empty() || r.ec != std::errc() || r.ptr != end || !std::isfinite(v)) return std::nullopt;
-    return v;
-}
-
-std::optional<double> InRange(const std::string &text, double lo, double hi)
-{
-    const std::optional<double> v = ParseNumber(text);
-    if (!v || *v < lo || *v > hi) return std::nullopt;
-    return v;
-}
 
 Json Number(double v)
 {
@@ -66,10 +44,8 @@ Json Vec(const nuk::Point3d &p) { return Json::array({Number(p.x), Number(p.y), 
 Json Flags(unsigned f)
 {
     Json a = Json::array();
-    if (f & planner::kBelowFloor) a.push_back("below_floor");
-    if (f & planner::kBlockedByCamera) a.push_back("blocked_by_camera");
-    if (f & planner::kInPicture) a.push_back("in_picture");
-    if (f & planner::kGrazing) a.push_back("grazing");
+    for (const planner::FlagInfo &info : planner::kPositionFlags)
+        if (f & info.flag) a.push_back(info.key);
     return a;
 }
 
@@ -104,10 +80,8 @@ Json ToJson(const planner::PlanReport &r, const planner::LayoutInput &layout)
     j["grazing_below"] = r.options.grazingBelow;
     j["positions"] = r.positions.size();
     j["usable"] = r.usable;
-    j["below_floor"] = r.belowFloor;
-    j["blocked_by_camera"] = r.blockedByCamera;
-    j["in_picture"] = r.options.framing ? Json(r.inPicture) : Json(nullptr);
-    j["grazing"] = r.grazing;
+    for (const planner::FlagInfo &f : planner::kPositionFlags)
+        j[f.key] = f.needsFraming && !r.options.framing ? Json(nullptr) : Json(r.count(f.flag));
     if (r.neighbours) {
         const double even = r.neighbours->evenness();
         j["nearest_neighbour"] = {{"min", Number(r.neighbours->min)},
@@ -151,71 +125,26 @@ Json ToJson(const planner::PlanReport &r, const planner::LayoutInput &layout)
     return j;
 }
 
-bool Usage(const char *message, const std::string &got)
+int RunReport(const ReportCommandOptions &opt)
 {
-    std::fprintf(stderr, "quorvel-cli report: %s, got '%s'\n", message, got.c_str());
-    return false;
-}
-
-bool ResolveReportOptions(const ReportOptions &opt, planner::ReportOptions &out)
-{
-    if (opt.grazingOption->count() > 0) {
-        const std::optional<double> g = InRange(opt.grazing, planner::kMinGrazing, planner::kMaxGrazing);
-        if (!g) return Usage("--grazing must be a number of degrees from 0 to 89", opt.grazing);
-        out.grazingBelow = *g;
-    }
-    const bool sensor = opt.sensorOption->count() > 0, focal = opt.focalOption->count() > 0;
-    if (sensor != focal) {
-        std::fprintf(stderr, "quorvel-cli report: --sensor and --focal go together\n");
-        return false;
-    }
-    if (!sensor) return true;
-    planner::Framing f;
-    const std::size_t x = opt.sensor.find_first_of("xX");
-    const std::optional<double> w =
-        x == std::string::npos ? std::nullopt
-                               : InRange(opt.sensor.substr(0, x), planner::kMinSensorSide, planner::kMaxSensorSide);
-    const std::optional<double> h =
-        x == std::string::npos ? std::nullopt
-                               : InRange(opt.sensor.substr(x + 1), planner::kMinSensorSide, planner::kMaxSensorSide);
-    if (!w || !h) return Usage("--sensor must be WIDTHxHEIGHT in mm, each from 1 to 200", opt.sensor);
-    const std::optional<double> fl = InRange(opt.focal, planner::kMinFocal, planner::kMaxFocal);
-    if (!fl) return Usage("--focal must be a focal length in mm from 1 to 2000", opt.focal);
-    f.sensorWidth = *w;
-    f.sensorHeight = *h;
-    f.focalLength = *fl;
-    out.framing = f;
-    return true;
-}
-
-int RunReport(const ReportOptions &opt)
-{
-    planner::ReportOptions ro;
-    if (!ResolveReportOptions(opt, ro)) return kUsage;
     const bool plotting = opt.plotOption->count() > 0;
-    if (plotting && !plot::FormatOf(opt.plot)) {
-        Usage("--plot must name a .png or .svg file", opt.plot);
-        return kUsage;
-    }
+    if (plotting && !plot::FormatOf(opt.plot))
+        return Complain("report", BadValue("--plot", "must name a .png or .svg file", opt.plot));
 
-    planner::PatternInput in;
+    planner::Plan plan;
     planner::PatternLists lists;
-    planner::LayoutInput layout;
-    const int loaded = opt.source.load("report", in, lists, opt.json ? nullptr : stdout, &layout);
+    const int loaded = opt.plan.load("report", plan, lists, opt.json ? nullptr : stdout);
     if (loaded != kOk) return loaded;
-    const planner::PlanReport report = planner::ComputePlanReport(in, lists, ro);
+    const planner::PlanReport report = planner::ReportOf(plan, lists);
 
     if (plotting) {
         // Only a plot needs the GUI library's fonts and painting.
         const plot::OffscreenGui gui;
         const planner::WriteResult w = plot::Save(opt.plot, report);
-        if (!w.ok) {
-            std::fprintf(stderr, "quorvel-cli report: %s\n", w.message().c_str());
-            return kFailure;
-        }
+        if (!w.ok) return Complain("report", w.message(), kFailure);
     }
     if (opt.json)
-        std::printf("%s\n", ToJson(report, layout).dump().c_str());
+        std::printf("%s\n", ToJson(report, plan.layout).dump().c_str());
     else
         std::fputs(planner::ReportText(report).c_str(), stdout);
     if (plotting && !opt.json) std::printf("\nplot written to %s\n", opt.plot.c_str());
@@ -226,19 +155,13 @@ int RunReport(const ReportOptions &opt)
 
 Action addReportCommand(CLI::App &app)
 {
-    auto opt = std::make_shared<ReportOptions>();
+    auto opt = std::make_shared<ReportCommandOptions>();
     CLI::App *cmd = app.add_subcommand("report", "Judge a plan: flagged positions, spread of the light directions, "
                                                  "fitting conditions, framing, and a polar plot");
     cmd->footer("Lengths are millimetres, angles degrees. Flagged positions are findings, not errors: the exit "
                 "status is 0 whatever the plan. Without --sensor and --focal the framing and the \"in the picture\" "
                 "flag are left out.");
-    opt->source.add(cmd);
-    opt->sensorOption =
-        cmd->add_option("--sensor", opt->sensor, "sensor width x height in mm, e.g. 36x24")->type_name("WxH");
-    opt->focalOption = cmd->add_option("--focal", opt->focal, "focal length of the lens in mm")->type_name("MM");
-    opt->grazingOption =
-        cmd->add_option("--grazing", opt->grazing, "elevation in degrees below which a light grazes (default 10)")
-            ->type_name("DEG");
+    opt->plan.add(cmd, PlanOptions::kFraming | PlanOptions::kReport | PlanOptions::kFrom);
     cmd->add_flag("--json", opt->json, "print every figure, and each position, as one JSON object");
     opt->plotOption = cmd->add_option("--plot", opt->plot, "also draw the plan seen from the camera, PNG or SVG")
                           ->type_name("PATH.png|PATH.svg");

@@ -29,6 +29,8 @@ std::string RangeText(const ParameterSpec &spec)
            ", default " + std::to_string(spec.defaultValue);
 }
 
+std::string HelpText(const ParameterSpec &spec) { return std::string(spec.meaning) + " (" + RangeText(spec) + ")"; }
+
 std::optional<long long> ParseWhole(std::string_view text)
 {
     std::size_t i = 0;
@@ -83,20 +85,21 @@ std::optional<int> CheckedValue(const ParameterSpec &spec, std::string_view text
 }
 
 const std::array<ValueSpec, kValueCount> kValues = {{
-    {Value::GrazingBelow, "--grazing", "Grazing below", "elevation below which a light grazes", "degrees", kMinGrazing,
-     kMaxGrazing, ReportOptions{}.grazingBelow, false},
-    {Value::SensorWidth, "--sensor", "Sensor width", "width of the camera's sensor", "mm", kMinSensorSide,
+    {Value::GrazingBelow, "--grazing", "Grazing below", "elevation below which a light grazes", "number", "degrees",
+     kMinGrazing, kMaxGrazing, ReportOptions{}.grazingBelow, false},
+    {Value::SensorWidth, "--sensor", "Sensor width", "width of the camera's sensor", "length", "mm", kMinSensorSide,
      kMaxSensorSide, Framing{}.sensorWidth, false},
-    {Value::SensorHeight, "--sensor", "Sensor height", "height of the camera's sensor", "mm", kMinSensorSide,
+    {Value::SensorHeight, "--sensor", "Sensor height", "height of the camera's sensor", "length", "mm", kMinSensorSide,
      kMaxSensorSide, Framing{}.sensorHeight, false},
-    {Value::FocalLength, "--focal", "Focal length", "focal length of the lens", "mm", kMinFocal, kMaxFocal,
-     Framing{}.focalLength, false},
-    {Value::FirstNumber, "--first", "First number", "number of the first image", "", 0,
+    {Value::FocalLength, "--focal", "Focal length", "focal length of the lens", "focal length", "mm", kMinFocal,
+     kMaxFocal, Framing{}.focalLength, false},
+    {Value::FirstNumber, "--first", "First number", "number of the first image", "whole number", "", 0,
      static_cast<double>(ImageNamePattern::kMaxNumber), static_cast<double>(ExportOptions{}.firstNumber), true},
-    {Value::ImageWidth, "--image-width", "Image width", "width the image spans on the object (0: unknown)", "mm", 0,
-     100000, 0, false},
+    {Value::ImageWidth, "--image-width", "Image width", "width the image spans on the object (0: unknown)", "length",
+     "mm", 0, 100000, 0, false},
     {Value::VerticalOffset, "--vertical-offset", "Vertical offset",
-     "vertical offset of the dome's centre, as the dome's reader expects it", "mm", -100000, 100000, 0, false},
+     "vertical offset of the dome's centre, as the dome's reader expects it", "length", "mm", -100000, 100000, 0,
+     false},
 }};
 
 std::string NumberText(double v)
@@ -120,10 +123,12 @@ std::string RangeText(const ValueSpec &spec)
            NumberText(spec.maximum) + UnitSuffix(spec.unit) + ", default " + NumberText(spec.defaultValue);
 }
 
+std::string HelpText(const ValueSpec &spec) { return std::string(spec.meaning) + " (" + RangeText(spec) + ")"; }
+
 std::string MustText(const ValueSpec &spec)
 {
     const std::string unit = spec.unit;
-    std::string what = spec.whole ? "a whole number" : "a number";
+    std::string what = std::string("a ") + spec.noun;
     if (unit == "mm")
         what += " in mm";
     else if (!unit.empty())

@@ -43,6 +43,9 @@ inline const ParameterSpec &Spec(Param p) { return kParameters[static_cast<std::
 // "whole number 10..2000 mm, default 250": the range as help texts give it.
 std::string RangeText(const ParameterSpec &spec);
 
+// "object size (whole number 10..2000 mm, default 250)": an option's help.
+std::string HelpText(const ParameterSpec &spec);
+
 // A whole number in decimal with an optional sign, nothing else (no blanks,
 // no decimal point). Values beyond the range of long long saturate, so a
 // long run of digits still reads as a very large number.
@@ -75,6 +78,7 @@ struct ValueSpec {
     const char *option;  // "--grazing"
     const char *label;   // "Grazing below"
     const char *meaning; // for help texts and tooltips
+    const char *noun;    // what a value is, for messages: "number", "focal length"
     const char *unit;    // "mm", "degrees", "" for a plain number
     double minimum;
     double maximum;
@@ -88,6 +92,7 @@ inline const ValueSpec &Spec(Value v) { return kValues[static_cast<std::size_t>(
 
 // "number 0..89 degrees, default 10": the range as help texts give it.
 std::string RangeText(const ValueSpec &spec);
+std::string HelpText(const ValueSpec &spec);
 // "--grazing must be a number of degrees from 0 to 89": what a CLI error
 // or a plan file's error says of a bad value.
 std::string MustText(const ValueSpec &spec);

@@ -467,13 +467,14 @@ std::string ReportText(const PlanReport &r)
 
     t += PadRight("Positions", 34) + PadLeft(std::to_string(r.positions.size()), 6) + "\n";
     line("usable (no flag)", std::to_string(r.usable));
-    line("below the floor", std::to_string(r.belowFloor), numbersWith(kBelowFloor));
-    line("blocked by the camera", std::to_string(r.blockedByCamera), numbersWith(kBlockedByCamera));
-    if (r.options.framing)
-        line("in the picture", std::to_string(r.inPicture), numbersWith(kInPicture));
-    else
-        line("in the picture", "-", "give the sensor size and the focal length");
-    line("grazing, below " + Fixed(r.options.grazingBelow, 1), std::to_string(r.grazing), numbersWith(kGrazing));
+    for (const FlagInfo &f : kPositionFlags) {
+        const std::string label =
+            f.flag == kGrazing ? std::string(f.label) + ", below " + Fixed(r.options.grazingBelow, 1) : f.label;
+        if (f.needsFraming && !r.options.framing)
+            line(label, "-", "give the sensor size and the focal length");
+        else
+            line(label, std::to_string(r.count(f.flag)), numbersWith(f.flag));
+    }
 
     t += "\nUsable directions\n";
     if (r.neighbours) {
@@ -514,6 +515,36 @@ std::string ReportText(const PlanReport &r)
         t += PadRight("  focal length to fill 80 %", 34) + Fixed(f.focalFor80, 1) + " mm (of the shorter side)\n";
     }
     return t;
+}
+
+const std::array<FlagInfo, 4> kPositionFlags = {{
+    {kBelowFloor, "below_floor", "below the floor", {214, 39, 40}, MarkShape::TriangleDown, 2, false},
+    {kBlockedByCamera, "blocked_by_camera", "blocked by the camera", {32, 32, 32}, MarkShape::Square, 0, false},
+    {kInPicture, "in_picture", "in the picture", {190, 30, 190}, MarkShape::Diamond, 1, true},
+    {kGrazing, "grazing", "grazing", {235, 140, 0}, MarkShape::TriangleUp, 3, false},
+}};
+
+const FlagInfo *MarkFlag(unsigned flags)
+{
+    const FlagInfo *mark = nullptr;
+    for (const FlagInfo &f : kPositionFlags)
+        if ((flags & f.flag) && (!mark || f.markRank < mark->markRank)) mark = &f;
+    return mark;
+}
+
+int PlanReport::count(PositionFlag f) const
+{
+    switch (f) {
+    case kBelowFloor:
+        return belowFloor;
+    case kBlockedByCamera:
+        return blockedByCamera;
+    case kInPicture:
+        return inPicture;
+    case kGrazing:
+        return grazing;
+    }
+    return 0;
 }
 
 std::vector<bool> UsableMask(const PlanReport &report)

@@ -44,6 +44,29 @@ enum PositionFlag : unsigned {
     kGrazing = 1u << 3,         // too low over the base plane
 };
 
+// How the plot marks a position.
+enum class MarkShape { Circle, TriangleUp, TriangleDown, Square, Diamond };
+struct Rgb {
+    unsigned char r, g, b;
+};
+
+// Every flag in one table, in the order the report lists them: the key of
+// the JSON, the words of the text and the legend, the mark of the plot.
+struct FlagInfo {
+    PositionFlag flag;
+    const char *key;   // "below_floor"
+    const char *label; // "below the floor"
+    Rgb colour;
+    MarkShape shape;
+    int markRank;      // a position with several flags takes the mark of the lowest rank
+    bool needsFraming; // only judged when sensor and lens are known
+};
+extern const std::array<FlagInfo, 4> kPositionFlags;
+// The mark of a usable position.
+inline constexpr Rgb kUsableColour{31, 95, 191};
+// The flag whose mark a position with these flags takes; null for none.
+const FlagInfo *MarkFlag(unsigned flags);
+
 struct PositionReport {
     int number = 0;         // shooting order, from 1
     nuk::Point3d position;  // mm, from the object's centre
@@ -93,6 +116,9 @@ struct PlanReport {
     std::array<ElevationBand, 6> bands{};      // every 15 degrees
     std::array<FitCondition, 3> fits{};        // PTM, HSH order 2, HSH order 3
     std::optional<FramingReport> framing;
+
+    // The number of positions with this flag.
+    int count(PositionFlag f) const;
 };
 
 // Per position, whether it carries no flag: what the coverage analysis and

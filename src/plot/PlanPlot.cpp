@@ -28,15 +28,12 @@ constexpr double kDeg = kPi / 180.0;
 
 using nuk::Point3d;
 
-enum class Shape { Circle, TriangleUp, TriangleDown, Square, Diamond };
+using Shape = planner::MarkShape;
 
 Shape MarkShape(unsigned flags)
 {
-    if (flags & planner::kBlockedByCamera) return Shape::Square;
-    if (flags & planner::kInPicture) return Shape::Diamond;
-    if (flags & planner::kBelowFloor) return Shape::TriangleDown;
-    if (flags & planner::kGrazing) return Shape::TriangleUp;
-    return Shape::Circle;
+    const planner::FlagInfo *f = planner::MarkFlag(flags);
+    return f ? f->shape : Shape::Circle;
 }
 
 void DrawMark(QPainter &p, QPointF at, double s, Shape shape, const QColor &colour)
@@ -134,6 +131,13 @@ QString Degrees(double v) { return QString::number(v, 'f', v == std::floor(v) ? 
 
 } // namespace
 
+QColor FlagColour(planner::PositionFlag flag)
+{
+    for (const planner::FlagInfo &f : planner::kPositionFlags)
+        if (f.flag == flag) return QColor(f.colour.r, f.colour.g, f.colour.b);
+    return kUsable;
+}
+
 Layout LayoutFor(const QSizeF &size)
 {
     const double legendWidth = std::min(260.0, 0.3 * size.width());
@@ -157,19 +161,8 @@ QPointF Project(const Layout &l, const Point3d &d)
 
 QColor MarkColour(unsigned flags)
 {
-    switch (MarkShape(flags)) {
-    case Shape::Square:
-        return kBlocked;
-    case Shape::Diamond:
-        return kInPicture;
-    case Shape::TriangleDown:
-        return kBelowFloor;
-    case Shape::TriangleUp:
-        return kGrazing;
-    case Shape::Circle:
-        break;
-    }
-    return kUsable;
+    const planner::FlagInfo *f = planner::MarkFlag(flags);
+    return f ? FlagColour(f->flag) : kUsable;
 }
 
 void Draw(QPainter &p, const QSizeF &size, const planner::PlanReport &r)
@@ -276,11 +269,12 @@ void Draw(QPainter &p, const QSizeF &size, const planner::PlanReport &r)
         y += step;
     };
     entry(Shape::Circle, kUsable, QStringLiteral("usable (%1)").arg(r.usable));
-    entry(Shape::TriangleUp, kGrazing,
-          QStringLiteral("grazing, below %1 (%2)").arg(Degrees(r.options.grazingBelow)).arg(r.grazing));
-    entry(Shape::TriangleDown, kBelowFloor, QStringLiteral("below the floor (%1)").arg(r.belowFloor));
-    entry(Shape::Square, kBlocked, QStringLiteral("blocked by the camera (%1)").arg(r.blockedByCamera));
-    if (r.options.framing) entry(Shape::Diamond, kInPicture, QStringLiteral("in the picture (%1)").arg(r.inPicture));
+    for (const planner::FlagInfo &f : planner::kPositionFlags) {
+        if (f.needsFraming && !r.options.framing) continue;
+        QString label = QString::fromUtf8(f.label);
+        if (f.flag == planner::kGrazing) label += QStringLiteral(", below %1").arg(Degrees(r.options.grazingBelow));
+        entry(f.shape, FlagColour(f.flag), QStringLiteral("%1 (%2)").arg(label).arg(r.count(f.flag)));
+    }
     y += step * 0.3;
     const auto area = [&](const QColor &fill, const QString &text) {
         p.setPen(QPen(fill.darker(150), 1.0));

@@ -28,12 +28,14 @@ namespace plot
 
 // Colours of the plot, named for the legend and for tests.
 inline const QColor kBackground{255, 255, 255};
-inline const QColor kCircle{144, 144, 144};   // elevation circles
-inline const QColor kUsable{31, 95, 191};     // circle
-inline const QColor kGrazing{235, 140, 0};    // triangle up
-inline const QColor kBelowFloor{214, 39, 40}; // triangle down
-inline const QColor kBlocked{32, 32, 32};     // square
-inline const QColor kInPicture{190, 30, 190}; // diamond
+inline const QColor kCircle{144, 144, 144}; // elevation circles
+// A flag's mark, in the colour of the report's table.
+QColor FlagColour(planner::PositionFlag flag);
+inline const QColor kUsable{planner::kUsableColour.r, planner::kUsableColour.g, planner::kUsableColour.b};
+inline const QColor kGrazing = FlagColour(planner::kGrazing);
+inline const QColor kBelowFloor = FlagColour(planner::kBelowFloor);
+inline const QColor kBlocked = FlagColour(planner::kBlockedByCamera);
+inline const QColor kInPicture = FlagColour(planner::kInPicture);
 inline const QColor kCameraBody{150, 150, 150};
 inline const QColor kFieldOfView{120, 200, 240, 110};
 inline const QColor kFloor{139, 90, 43};

@@ -16,6 +16,7 @@
 #include "planner/Layout.h"
 #include "planner/LightExport.h"
 #include "planner/Pattern.h"
+#include "planner/PlanFile.h"
 
 using namespace planner;
 
@@ -44,7 +45,7 @@ std::string CommaLocale(std::string &scratch)
 }
 
 struct Outputs {
-    std::string acquisition, lp, dome, csv, writtenLp, layout;
+    std::string acquisition, lp, dome, csv, writtenLp, layout, plan, planRead;
     AcquisitionRead read;
 };
 
@@ -83,6 +84,12 @@ Outputs Make(const std::string &dir, const std::string &tag)
     spiral.minElevation = 30;
     PatternLists layoutLists;
     o.layout = BuildLayout(in, spiral, layoutLists);
+    Plan plan;
+    plan.framing = Framing{23.6, 15.6, 35.5};
+    plan.grazingBelow = 12.5;
+    o.plan = PlanText(plan);
+    const PlanFileRead back = ReadPlanText(o.plan);
+    o.planRead = back.ok && back.plan == plan ? "same" : back.message();
     return o;
 }
 
@@ -143,6 +150,8 @@ void MakeInLocale(const std::string &dir)
     WriteText(dir + "/csv", o.csv);
     WriteText(dir + "/written", o.writtenLp);
     WriteText(dir + "/layout", o.layout);
+    WriteText(dir + "/plan", o.plan);
+    WriteText(dir + "/plan-read", o.planRead);
     WriteText(dir + "/read", o.read.ok ? "ok " + std::to_string(o.read.input.viewDistance) + " " +
                                              std::to_string(o.read.input.horizontalStep)
                                        : o.read.error.text());
@@ -186,11 +195,15 @@ TEST(Locale, DecimalCommaChangesNoByte)
         EXPECT_EQ(FirstDifference(ReadText(dir + "/written"), c.lp), "");
         EXPECT_EQ(FirstDifference(ReadText(dir + "/layout"), c.layout), "");
         EXPECT_EQ(ReadText(dir + "/read"), "ok 1234 7");
+        EXPECT_EQ(FirstDifference(ReadText(dir + "/plan"), c.plan), "");
+        EXPECT_EQ(ReadText(dir + "/plan-read"), "same");
     }
     EXPECT_EQ(c.writtenLp, c.lp);
     // The C locale's numbers are in there to be kept: "85.25", not "85,25".
     EXPECT_NE(c.dome.find("\"imageWidth\": 85.25,"), std::string::npos);
     EXPECT_NE(c.layout.find("horizontal angle     10.16\n"), std::string::npos);
+    EXPECT_NE(c.plan.find("\"sensor_width\": 23.6,"), std::string::npos);
+    EXPECT_EQ(c.planRead, "same");
     EXPECT_EQ(std::system(("rm -rf '" + dir + "'").c_str()), 0);
     if (none)
         GTEST_SKIP() << "no German or French locale here, and localedef could not make one "
