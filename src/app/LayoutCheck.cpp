@@ -10,6 +10,9 @@
 namespace
 {
 
+// Boxes closer than this read as touching: a text runs into its field.
+constexpr int kGap = 2;
+
 QString Box(const QRect &r)
 {
     return QStringLiteral("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
@@ -57,8 +60,8 @@ LayoutReport CheckPanelLayout(const TForm1 &form)
                 r.problems << QStringLiteral("%1 \"%2\" (%3) leaves %4 (%5)")
                                   .arg(Name(w), text, Box(box), group->objectName(), Box(inside));
             for (const QWidget *other : seen)
-                if (box.intersects(other->geometry()))
-                    r.problems << QStringLiteral("%1 \"%2\" (%3) and %4 \"%5\" (%6) overlap")
+                if (box.adjusted(-kGap, -kGap, kGap, kGap).intersects(other->geometry()))
+                    r.problems << QStringLiteral("%1 \"%2\" (%3) and %4 \"%5\" (%6) overlap or touch")
                                       .arg(Name(other), TextOf(other), Box(other->geometry()), Name(w), text, Box(box));
             seen << w;
         }

@@ -17,6 +17,7 @@
 #include "app/GLView.h"
 #include "app/LayoutCheck.h"
 #include "app/Mainform.h"
+#include "app/WindowCommands.h"
 
 namespace
 {
@@ -37,11 +38,24 @@ void ReportLayoutAndQuit(TForm1 &form)
     });
 }
 
+// The window made but never shown, on Qt's offscreen platform: its
+// commands need no display.
+int PrintCommands(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    TForm1 form;
+    for (const QString &line : WindowCommands(form))
+        std::printf("%s\n", line.toUtf8().constData());
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     if (const std::optional<int> rc = HandleInfoArguments(argc, argv)) return *rc;
+    if (WantsCommandList(argc, argv)) return PrintCommands(argc, argv);
     if (const std::string problem = DisplayProblem(argc, argv); !problem.empty()) {
         std::fputs(problem.c_str(), stderr);
         return 1;
@@ -56,12 +70,15 @@ int main(int argc, char **argv)
     QGuiApplication::setDesktopFileName(QStringLiteral(QUORVEL_APP_ID));
     QApplication::setWindowIcon(ApplicationIcon());
     if (!GLView::CanMakeContext()) {
-        // Said on the terminal and in a box, for a start from the menu.
+        // Said on the terminal, and in a box for a start from the menu
+        // (not where no one could see or close it).
         const QString text = QStringLiteral(
             "No OpenGL on this display: Qt could not make an OpenGL context, so the 3D view cannot be drawn.\n"
             "Install an OpenGL driver (Mesa's is libgl1-mesa-dri), or start Quorvel on a display that has one.");
         std::fprintf(stderr, "quorvel: %s\n", qPrintable(text));
-        QMessageBox::critical(nullptr, QStringLiteral("Quorvel"), text);
+        const QString platform = QGuiApplication::platformName();
+        if (platform != QLatin1String("offscreen") && platform != QLatin1String("minimal"))
+            QMessageBox::critical(nullptr, QStringLiteral("Quorvel"), text);
         return 1;
     }
     try {
