@@ -170,7 +170,7 @@ Action addCoverageCommand(CLI::App &app)
         "positions (a PTM needs 6 lights, order-3 hemispherical harmonics 9), and the positions that light less "
         "than 1 % of it. Lengths are millimetres; the model's coordinates are read as millimetres too. Exit "
         "status 0 on success, 1 when the model cannot be loaded, 2 for a usage error.");
-    cmd->add_option("MODEL", opt->model, "PLY reference model")->required()->type_name("PATH");
+    cmd->add_option("MODEL", opt->model, "reference model to load (.ply, .obj or .stl)")->required()->type_name("PATH");
     opt->source.add(cmd);
     cmd->add_flag("--all-positions", opt->allPositions,
                   "count every position, also those the plan report flags (below the floor, blocked by the camera, "
