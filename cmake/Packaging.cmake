@@ -8,15 +8,24 @@ set(CPACK_PACKAGE_CONTACT "${QUORVEL_MAINTAINER}")
 set(CPACK_PACKAGE_HOMEPAGE_URL "${PROJECT_HOMEPAGE_URL}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
 set(CPACK_PACKAGE_DESCRIPTION
-    "Quorvel plans PTM (polynomial texture map, a kind of RTI) image acquisition.
-From the object's size and height and the capture geometry (camera distance,
-distance of the positions from the object, vertical and horizontal angular
-steps) it computes a half dome of acquisition positions, shows them in a 3D
-view of the set-up with an optional PLY reference model, and writes them to a
-text file for the capture rig.
+    "Quorvel plans RTI (reflectance transformation imaging, such as PTM) image
+acquisition. From the object's size and height and the capture geometry it
+computes the light positions on a dome: the grid of two angular steps, rings
+around the camera axis, a golden-angle spiral or a geodesic dome. It writes
+them in shooting order to a text file for the capture rig, and shows them in
+a 3D view of the set-up with a reference model of the object (PLY, OBJ or
+STL).
+.
+A plan report judges a plan (positions below the floor or blocked by the
+camera, spread of the light directions, fitting conditions, framing) and
+draws its polar plot. The light positions are exported for RTI software
+(.lp, .dome, CSV), and the light coverage colours the model by how many
+lights reach each part the camera sees, shadows included. Plans are saved
+in .qplan files and opened again from the window's File menu, or given to
+the command line with --plan.
 .
 The package holds the window (quorvel) and the command-line planner
-(quorvel-cli).")
+(quorvel-cli), which does the same work for scripts.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_GENERATOR DEB)
@@ -28,8 +37,12 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # load at run time does not show in the programs and is named here: the X11
 # platform plugin, and Mesa's drivers for a machine without its own GL. A
 # new run-time plugin (image formats, SVG icons) belongs in the Depends too.
+# The window's fixed layout needs a narrow face: DejaVu Sans Condensed, from
+# Debian's own package rather than a copy of ours, so that it gets Debian's
+# updates and lintian's blessing; a fresh system has only the wider DejaVu
+# Sans, which runs the labels into their fields.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-dejavu-extra")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libgl1-mesa-dri")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 

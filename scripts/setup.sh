@@ -8,7 +8,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-qpa-plugins qt6-svg-dev libqt6svg6
   libgl-dev libglu1-mesa-dev libgl1-mesa-dri libglx-mesa0
   libgtest-dev libgmock-dev libbenchmark-dev
-  libcli11-dev nlohmann-json3-dev libfast-float-dev libmeshoptimizer-dev
+  libcli11-dev nlohmann-json3-dev libxcb1-dev libfast-float-dev libmeshoptimizer-dev
   libembree-dev libembree3-3
   clang libclang-rt-14-dev
   xvfb xauth imagemagick fonts-dejavu-core fonts-dejavu-extra xdotool

@@ -1,13 +1,18 @@
 #!/usr/bin/env python3
 """Writes the manual pages of quorvel-cli from its own --help output.
 
-    help-to-man.py CLI OUTDIR SOURCE [PAGE...]
+    help-to-man.py CLI OUTDIR SOURCE [--window QUORVEL] [PAGE...]
 
 Runs `CLI --help`, then `CLI NAME --help` for every subcommand it lists, and
 writes quorvel-cli.1.gz and quorvel-cli-NAME.1.gz to OUTDIR; the PAGEs given
 (hand-written roff) are compressed beside them. A subcommand added to the
 program gets its page on the next build with nothing to change here; pages of
 subcommands that are gone are removed.
+
+With --window, `QUORVEL --commands` lists the window's toolbar buttons, menus
+and shortcuts, and a page's lines `.\" [window commands]` and
+`.\" [window keys]` become its TOOLBAR and MENUS sections and its list of
+shortcuts; a new button or menu entry gets documented the same way.
 """
 
 import gzip
@@ -15,6 +20,7 @@ import os
 import re
 import subprocess
 import sys
+import tempfile
 
 
 def run_help(cli, *words):
@@ -121,6 +127,85 @@ def man_page(name, source, page, subcommands=None, see_also=()):
     return "\n".join(out) + "\n"
 
 
+def roff_text(text):
+    """esc(), and characters outside ASCII as groff's named glyphs."""
+    return "".join(c if ord(c) < 128 else "\\[u%04X]" % ord(c) for c in esc(text))
+
+
+def window_commands(quorvel):
+    """(place, name, keys, description) of each command, as `quorvel --commands` lists them."""
+    # A home of its own: nothing of the builder's settings (recent files) gets into the page.
+    with tempfile.TemporaryDirectory() as home:
+        env = dict(os.environ, LC_ALL="C.UTF-8", HOME=home, XDG_CONFIG_HOME=home, XDG_RUNTIME_DIR=home)
+        out = subprocess.run([quorvel, "--commands"], check=True, capture_output=True, env=env).stdout
+    commands = []
+    for line in out.decode("utf-8").splitlines():
+        place, name, keys, what = line.split("\t")
+        # The tooltips start with the button's name and end with its keys; the page shows both already.
+        head = name.rstrip("\u2026")
+        if what.lower().startswith(head.lower() + ": "):
+            what = what[len(head) + 2:]
+            what = what[:1].upper() + what[1:]
+        if keys and what.endswith("(%s)" % keys):
+            what = what[:-len(keys) - 2].rstrip()
+        if what and not what.endswith("."):
+            what += "."
+        commands.append((place, name, keys, what))
+    if not any(place == "toolbar" for place, *_ in commands):
+        sys.exit("help-to-man: %s --commands lists no toolbar button" % quorvel)
+    return commands
+
+
+def command_entry(name, keys, what):
+    head = "\\fB%s\\fR" % roff_text(name)
+    if keys:
+        head += " (\\fB%s\\fR)" % roff_text(keys)
+    return [".TP", head, roff_text(what) if what else "\\&"]
+
+
+def window_sections(commands):
+    out = [".SH TOOLBAR", "From left to right:"]
+    for place, name, keys, what in commands:
+        if place == "toolbar":
+            out += command_entry(name, keys, what)
+    menus = []
+    for place, *_ in commands:
+        if place.startswith("menu ") and place not in menus:
+            menus.append(place)
+    if menus:
+        out.append(".SH MENUS")
+        for menu in menus:
+            out.append('.SS "%s"' % roff_text(menu[len("menu "):].replace("/", " > ")))
+            for place, name, keys, what in commands:
+                if place == menu:
+                    out += command_entry(name, keys, what)
+    return out
+
+
+def window_keys(commands):
+    out = []
+    for place, name, keys, what in commands:
+        if not keys:
+            continue
+        where = {"toolbar": "the toolbar button", "keys": "in the window"}.get(place)
+        if where is None:
+            where = "in the %s menu" % place[len("menu "):].replace("/", " > ")
+        out += [".TP", "\\fB%s\\fR" % roff_text(keys), "%s, %s." % (roff_text(name), roff_text(where))]
+    return out
+
+
+def fill_window_page(text, commands):
+    lines = []
+    for line in text.split("\n"):
+        if line.strip() == '.\\" [window commands]':
+            lines += window_sections(commands) if commands is not None else []
+        elif line.strip() == '.\\" [window keys]':
+            lines += window_keys(commands) if commands is not None else []
+        else:
+            lines.append(line)
+    return "\n".join(lines)
+
+
 def write_gz(path, text):
     # No name or time in the header, so that a rebuild gives the same bytes.
     with open(path, "wb") as raw:
@@ -132,6 +217,10 @@ def main():
     if len(sys.argv) < 4:
         sys.exit(__doc__)
     cli, outdir, source, extra = sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[4:]
+    commands = None
+    if extra[:1] == ["--window"]:
+        commands = window_commands(extra[1])
+        extra = extra[2:]
     prog = os.path.basename(cli)
     os.makedirs(outdir, exist_ok=True)
 
@@ -153,7 +242,7 @@ def main():
         name = os.path.basename(path)
         wanted.add(name + ".gz")
         with open(path, encoding="utf-8") as f:
-            write_gz(os.path.join(outdir, name + ".gz"), f.read())
+            write_gz(os.path.join(outdir, name + ".gz"), fill_window_page(f.read(), commands))
     for old in os.listdir(outdir):
         if old.endswith(".1.gz") and old not in wanted:
             os.remove(os.path.join(outdir, old))

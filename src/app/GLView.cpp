@@ -73,6 +73,13 @@ QSurfaceFormat GLView::ViewFormat()
     return f;
 }
 
+bool GLView::CanMakeContext()
+{
+    QOpenGLContext probe;
+    probe.setFormat(ViewFormat());
+    return probe.create();
+}
+
 double GLView::DeviceWidth() const { return std::round(width() * devicePixelRatioF()); }
 double GLView::DeviceHeight() const { return std::round(height() * devicePixelRatioF()); }
 

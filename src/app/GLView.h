@@ -22,6 +22,10 @@ public:
     // The context format the view asks for: legacy OpenGL with a depth
     // buffer, double buffered, no alpha, stencil or accumulation.
     static QSurfaceFormat ViewFormat();
+    // Whether the platform can make an OpenGL context of that format at
+    // all. Without one Qt cannot even compose a window holding the view, so
+    // this is asked before the window is made.
+    static bool CanMakeContext();
 
     // Size in device pixels: what the viewport and the trackball use.
     double DeviceWidth() const;

@@ -221,6 +221,10 @@ void TForm1::buildControls()
     TB_loadmodel->setIconSize(QSize(16, 16));
     TB_loadmodel->setAutoRaise(true);
     TB_loadmodel->setToolTip(QStringLiteral("LOAD PLY REFERENCE MODEL"));
+    // The tooltip is the first version's; the manual says what it loads now.
+    TB_loadmodel->setAccessibleName(QStringLiteral("Load model"));
+    TB_loadmodel->setWhatsThis(QStringLiteral("Load a reference model of the object (PLY, ASCII or binary; OBJ; STL), "
+                                              "drawn in the view with the positions"));
     TB_loadmodel->setGeometry(8, 0, 29, kToolBarHeight);
     ToolButton2 = MakeSeparator(ToolBar1, "ToolButton2", QRect(37, 0, 26, kToolBarHeight));
     connect(TB_loadmodel, &QToolButton::clicked, this, [this] { TB_loadmodelClick(); });

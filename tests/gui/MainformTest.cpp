@@ -7,7 +7,10 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QPushButton>
 #include <QSurfaceFormat>
 #include <QTest>
@@ -19,8 +22,10 @@
 
 #include "GuiTestSupport.h"
 #include "app/GLView.h"
+#include "app/LayoutCheck.h"
 #include "app/Mainform.h"
 #include "app/SpinEdit.h"
+#include "app/WindowCommands.h"
 
 using guitest::ScratchDir;
 
@@ -462,6 +467,53 @@ private slots:
         QVERIFY(!QFile::exists(dir.file("acquisition.txt")));
         QVERIFY(messages.isEmpty());
         QCOMPARE(form->Memo1->toPlainText(), QStringLiteral("Program Started"));
+    }
+
+    // In the fonts at hand every text keeps clear of its neighbours; a
+    // label moved onto its field, or a unit pushed out of its group, is found.
+    void panelLayoutChecked()
+    {
+        QVERIFY(guitest::ShowAndWait(*form));
+        const LayoutReport fits = CheckPanelLayout(*form);
+        QVERIFY2(fits.problems.isEmpty(), qPrintable(fits.problems.join(QLatin1Char('\n'))));
+        QVERIFY(fits.lines.filter(QStringLiteral("Panel4/CSE_viewd_unit")).size() == 1);
+
+        form->Label3->move(form->CSE_camdist->x() - form->Label3->width() + 1, form->Label3->y());
+        form->findChild<QLabel *>(QStringLiteral("CSE_viewd_unit"))->move(form->Panel4->width() - 10, 23);
+        const LayoutReport broken = CheckPanelLayout(*form);
+        QCOMPARE(broken.problems.size(), 2);
+        QVERIFY(broken.problems.at(0).startsWith(QStringLiteral("Panel3/Label3 \"CAM distance\"")));
+        QVERIFY(broken.problems.at(0).contains(QStringLiteral("Panel3/CSE_camdist")));
+        QVERIFY(broken.problems.at(1).contains(QStringLiteral("leaves Panel4")));
+    }
+
+    // The manual's toolbar, menus and keys: buttons left to right by their
+    // text (an icon-only one by its accessible name), menu entries with
+    // their keys and submenus, shortcuts outside any menu; dialogs left out.
+    void commandsForTheManual()
+    {
+        const QStringList before = WindowCommands(*form);
+        QCOMPARE(before.first(), QStringLiteral("toolbar\tLoad model\t\t") + form->TB_loadmodel->whatsThis());
+        QVERIFY(before.contains(QStringLiteral("toolbar\tReset view\t\t") + form->TB_resetview->toolTip()));
+        QVERIFY(before.last().startsWith(QStringLiteral("toolbar\t?\t\t")));
+        QVERIFY(!before.filter(QRegularExpression(QStringLiteral("^toolbar\tLight coverage\tCtrl\\+L\t"))).isEmpty());
+        QVERIFY(before.filter(QRegularExpression(QStringLiteral("^(menu|keys)"))).isEmpty());
+
+        auto *bar = new QMenuBar(form.get());
+        QMenu *file = bar->addMenu(QStringLiteral("&File"));
+        QAction *open = file->addAction(QStringLiteral("&Open plan\u2026"));
+        open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+        open->setToolTip(QStringLiteral("Open a plan file"));
+        file->addSeparator();
+        file->addMenu(QStringLiteral("Recent plans"))->addAction(QStringLiteral("a.qplan"));
+        auto *quit = new QAction(QStringLiteral("Quit"), form.get());
+        quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+        form->addAction(quit);
+        const QStringList after = WindowCommands(*form);
+        QCOMPARE(after.mid(0, 3), (QStringList{QStringLiteral("menu File\tOpen plan\u2026\tCtrl+O\tOpen a plan file"),
+                                               QStringLiteral("menu File/Recent plans\ta.qplan\t\t"), before.first()}));
+        QCOMPARE(after.last(), QStringLiteral("keys\tQuit\tCtrl+Q\t"));
+        QCOMPARE(after.size(), before.size() + 3);
     }
 
     // Whatever the operator does, the log keeps its one line.
