@@ -24,6 +24,12 @@ public:
 
     const planner::ParameterSpec &Spec() const { return spec_; }
 
+    // Marks the field as typed but not taken yet (the dynamic property
+    // "notApplied", which the window's style sheet tints), and says so in
+    // its tooltip with the value in use.
+    void SetNotApplied(bool on, int appliedValue = 0);
+    bool NotApplied() const;
+
 protected:
     QValidator::State validate(QString &input, int &pos) const override;
     int valueFromText(const QString &text) const override;
@@ -31,5 +37,7 @@ protected:
     void wheelEvent(QWheelEvent *e) override;
 
 private:
+    QString baseToolTip() const;
+
     const planner::ParameterSpec &spec_;
 };

@@ -20,6 +20,7 @@
 #include "app/GLView.h"
 #include "app/LightCoverage.h"
 #include "app/Mainform.h"
+#include "app/PlanDocument.h"
 #include "app/SpinEdit.h"
 
 using guitest::FromUnit;
@@ -132,7 +133,7 @@ private:
     // True when no acquisition position is drawn within 5 pixels of p.
     bool clearOfPositions(const QPointF &p, int w, int h)
     {
-        for (const nuk::Point3f &q : form->positions)
+        for (const nuk::Point3f &q : form->document->pattern().positions)
             if (QLineF(guitest::ProjectScenePoint(QVector3D(q.x, q.y, q.z), w, h), p).length() <= 5) return false;
         return true;
     }
@@ -140,6 +141,7 @@ private:
 private slots:
     void init()
     {
+        guitest::ForgetSettings();
         form = std::make_unique<TForm1>();
         form->showMessage = [](QMessageBox::Icon, const QString &) {};
         QVERIFY(guitest::ShowAndWait(*form));
@@ -226,7 +228,7 @@ private slots:
         QCOMPARE(coverage()->Result()->visibleSamples, std::size_t(25));
         for (std::int32_t n : coverage()->Result()->lights)
             QCOMPARE(n, 81);
-        QCOMPARE(form->model_arrays.colors.size(), form->model_arrays.vertices.size());
+        QCOMPARE(form->document->modelArrays().colors.size(), form->document->modelArrays().vertices.size());
         const QColor green = Lit(QColor(40, 170, 60), QVector3D(0, 0, 1));
         img = guitest::GrabView(*form);
         QVERIFY2(Near(PixelAt(img, at), green, 4), qPrintable(Describe(PixelAt(img, at), green)));
@@ -250,7 +252,7 @@ private slots:
         QVERIFY(settled());
         QTest::mouseClick(coverage()->CoverageButton(), Qt::LeftButton);
         QVERIFY(!coverage()->CoverageButton()->isChecked());
-        QVERIFY(form->model_arrays.colors.empty());
+        QVERIFY(form->document->modelArrays().colors.empty());
         QVERIFY(!coverage()->Legend()->isVisible());
         QVERIFY(guitest::GrabView(*form) == without);
     }
@@ -278,7 +280,7 @@ private slots:
 
         QTest::mouseClick(cancel, Qt::LeftButton);
         QVERIFY(settled(5000));
-        QVERIFY(form->model_arrays.colors.empty());
+        QVERIFY(form->document->modelArrays().colors.empty());
         QVERIFY(!coverage()->Result().has_value());
         QVERIFY2(coverage()->Legend()->MessageText().startsWith(QStringLiteral("Cancelled")),
                  qPrintable(coverage()->Legend()->MessageText()));
@@ -289,7 +291,7 @@ private slots:
         QVERIFY(coverage()->Running());
         QTest::mouseClick(coverage()->CoverageButton(), Qt::LeftButton);
         QVERIFY(settled(5000));
-        QVERIFY(form->model_arrays.colors.empty());
+        QVERIFY(form->document->modelArrays().colors.empty());
         QVERIFY(!coverage()->Legend()->isVisible());
     }
 
@@ -317,7 +319,7 @@ private slots:
         QVERIFY(settled());
         QCOMPARE(coverage()->Result()->samples, std::size_t(16 + 4));
         QCOMPARE(coverage()->Result()->visibleSamples, std::size_t(16)); // the small square faces away
-        QCOMPARE(form->model_arrays.colors.size(), form->model_arrays.vertices.size());
+        QCOMPARE(form->document->modelArrays().colors.size(), form->document->modelArrays().vertices.size());
     }
 };
 

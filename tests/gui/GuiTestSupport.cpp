@@ -2,17 +2,40 @@
 
 #include <cmath>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QMatrix4x4>
+#include <QSettings>
 #include <QTest>
 #include <QVector4D>
 
 #include "app/GLView.h"
 #include "app/Mainform.h"
 
+namespace
+{
+
+// Before any window is made: every QSettings of the test goes to a folder
+// that is removed when the test ends.
+void UseScratchSettings()
+{
+    static QTemporaryDir folder;
+    QCoreApplication::setOrganizationName(QStringLiteral("QuorvelTest"));
+    QSettings::setDefaultFormat(QSettings::IniFormat);
+    for (QSettings::Format f : {QSettings::IniFormat, QSettings::NativeFormat})
+        for (QSettings::Scope s : {QSettings::UserScope, QSettings::SystemScope})
+            QSettings::setPath(f, s, folder.path());
+}
+
+} // namespace
+
+Q_COREAPP_STARTUP_FUNCTION(UseScratchSettings)
+
 namespace guitest
 {
+
+void ForgetSettings() { QSettings().clear(); }
 
 QPointF ProjectScenePoint(const QVector3D &p, int width, int height, float zoom, float zoomRef)
 {
@@ -50,6 +73,7 @@ QColor FromUnit(double r, double g, double b)
 
 std::unique_ptr<TForm1> MakeShownForm()
 {
+    ForgetSettings();
     auto form = std::make_unique<TForm1>();
     form->showMessage = [](QMessageBox::Icon, const QString &) {};
     form->show();

@@ -1,7 +1,9 @@
 #pragma once
 // Helpers shared by the window tests: where a scene point lands in a grabbed
 // frame (worked out with Qt's own matrix code, not the view's), colour
-// checks with a tolerance, and a scratch working directory.
+// checks with a tolerance, a scratch working directory, and settings kept
+// in a scratch folder of their own: no window test reads or writes the
+// user's settings.
 
 #include <memory>
 
@@ -41,6 +43,10 @@ bool ShowAndWait(TForm1 &form);
 
 // A frame of the view as drawn now.
 QImage GrabView(TForm1 &form);
+
+// Forgets whatever an earlier test left in the (scratch) settings, so that
+// each window starts as on a first run.
+void ForgetSettings();
 
 // Text of a file, or a null string when it cannot be read.
 QString ReadText(const QString &path);

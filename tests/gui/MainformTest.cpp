@@ -20,6 +20,7 @@
 #include "GuiTestSupport.h"
 #include "app/GLView.h"
 #include "app/Mainform.h"
+#include "app/PlanDocument.h"
 #include "app/SpinEdit.h"
 
 using guitest::ScratchDir;
@@ -45,6 +46,7 @@ private slots:
     {
         messages.clear();
         icons.clear();
+        guitest::ForgetSettings();
         form = std::make_unique<TForm1>();
         form->showMessage = [this](QMessageBox::Icon icon, const QString &m) {
             messages << m;
@@ -197,15 +199,15 @@ private slots:
     void startValues()
     {
         QCOMPARE(form->zoom, 1.0f);
-        QCOMPARE(form->obj_size, 250);
-        QCOMPARE(form->obj_height, 1000);
-        QCOMPARE(form->cam_dist, 1000);
+        QCOMPARE(form->document->plan().input.objectSize, 250);
+        QCOMPARE(form->document->plan().input.objectHeight, 1000);
+        QCOMPARE(form->document->plan().input.cameraDistance, 1000);
         QCOMPARE(form->zoom_ref, 1500.0f);
-        QVERIFY(form->positions.empty());
+        QVERIFY(form->document->pattern().positions.empty());
         QCOMPARE(form->mouse_buttons, 0);
         QCOMPARE(int(form->dragging), 0);
-        QCOMPARE(form->mesh.face_count, 0);
-        QVERIFY(form->mesh.faces.empty());
+        QCOMPARE(form->document->mesh().face_count, 0);
+        QVERIFY(form->document->mesh().faces.empty());
     }
 
     // Text that is not a number reads as the minimum; leaving the field
@@ -365,13 +367,13 @@ private slots:
 
         QTest::mouseClick(form->Button1, Qt::LeftButton);
 
-        QCOMPARE(form->obj_size, 400);
-        QCOMPARE(form->obj_height, 1200);
-        QCOMPARE(form->cam_dist, 2000);
+        QCOMPARE(form->document->plan().input.objectSize, 400);
+        QCOMPARE(form->document->plan().input.objectHeight, 1200);
+        QCOMPARE(form->document->plan().input.cameraDistance, 2000);
         QCOMPARE(form->zoom_ref, 1500.0f); // stays six start sizes
         QCOMPARE(form->zoom, 1.0f);
-        QVERIFY(form->positions.empty());
-        QVERIFY(form->pattern.row_heights.empty());
+        QVERIFY(form->document->pattern().positions.empty());
+        QVERIFY(form->document->pattern().row_heights.empty());
         QVERIFY(form->track.model == model);
         QVERIFY(form->track.pivot == pivot);
         QVERIFY(!QFile::exists(dir.file("acquisition.txt")));
@@ -393,7 +395,7 @@ private slots:
         const QString expected = guitest::ReadText(QStringLiteral(QUORVEL_TEST_DATA "/acquisition-default.txt"));
         QVERIFY(!expected.isEmpty());
         QCOMPARE(written, expected);
-        QCOMPARE(form->positions.size(), std::size_t(145));
+        QCOMPARE(form->document->pattern().positions.size(), std::size_t(145));
         QVERIFY(messages.isEmpty());
     }
 
@@ -426,12 +428,12 @@ private slots:
         QVERIFY(text.contains(QStringLiteral("distance     2000\n")));
         // Two poles and the two ends of the middle row; (0, 0, d) excluded.
         QVERIFY(text.endsWith(QStringLiteral("Total points      4\n")));
-        QCOMPARE(form->positions.size(), std::size_t(4));
+        QCOMPARE(form->document->pattern().positions.size(), std::size_t(4));
 
         // Unchecking the flag and generating again replaces everything.
         form->CB_ezero->setChecked(false);
         QTest::mouseClick(form->Button2, Qt::LeftButton);
-        QCOMPARE(form->positions.size(), std::size_t(5));
+        QCOMPARE(form->document->pattern().positions.size(), std::size_t(5));
         QVERIFY(guitest::ReadText(dir.file("acquisition.txt")).endsWith(QStringLiteral("Total points      5\n")));
     }
 
@@ -448,7 +450,7 @@ private slots:
                  qPrintable(messages.first()));
         QVERIFY2(messages.first().contains(QStringLiteral("Is a directory")), qPrintable(messages.first()));
         QCOMPARE(icons, QList<QMessageBox::Icon>{QMessageBox::Warning});
-        QCOMPARE(form->positions.size(), std::size_t(145));
+        QCOMPARE(form->document->pattern().positions.size(), std::size_t(145));
         QCOMPARE(form->Memo1->toPlainText(), QStringLiteral("Program Started"));
     }
 
@@ -457,8 +459,8 @@ private slots:
         ScratchDir dir;
         form->CSE_size->setValue(600);
         QTest::mouseClick(form->Button3, Qt::LeftButton);
-        QCOMPARE(form->obj_size, 250);
-        QVERIFY(form->positions.empty());
+        QCOMPARE(form->document->plan().input.objectSize, 250);
+        QVERIFY(form->document->pattern().positions.empty());
         QVERIFY(!QFile::exists(dir.file("acquisition.txt")));
         QVERIFY(messages.isEmpty());
         QCOMPARE(form->Memo1->toPlainText(), QStringLiteral("Program Started"));
