@@ -287,7 +287,7 @@ void TForm1::buildControls()
     // the text is the applied value again.
     for (SpinEdit *s : {CSE_size, CSE_hgh, CSE_camdist}) {
         s->setStyleSheet(QString::fromLatin1(kNotAppliedStyle));
-        connect(s, &QSpinBox::textChanged, this, [this] { markNotApplied(); });
+        connect(s, &SpinEdit::textEdited, this, [this] { markNotApplied(); });
     }
 
     Panel4 = MakePanel(Panel1, "Panel4", QFrame::Raised);

@@ -1,6 +1,7 @@
 #include "app/SpinEdit.h"
 
 #include <QCoreApplication>
+#include <QLineEdit>
 #include <QStyle>
 #include <QWheelEvent>
 
@@ -12,6 +13,7 @@ SpinEdit::SpinEdit(QWidget *parent, const planner::ParameterSpec &spec) : QSpinB
     // Not WheelFocus: a wheel turn over an unfocused field is the view's.
     setFocusPolicy(Qt::StrongFocus);
     setToolTip(baseToolTip());
+    connect(lineEdit(), &QLineEdit::textChanged, this, [this] { emit textEdited(); });
 }
 
 QString SpinEdit::baseToolTip() const

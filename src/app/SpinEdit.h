@@ -30,6 +30,12 @@ public:
     void SetNotApplied(bool on, int appliedValue = 0);
     bool NotApplied() const;
 
+signals:
+    // The text changed, by a keystroke or by the program; unlike
+    // textChanged, also for text that is not a value yet ("5" on the way to
+    // "50").
+    void textEdited();
+
 protected:
     QValidator::State validate(QString &input, int &pos) const override;
     int valueFromText(const QString &text) const override;

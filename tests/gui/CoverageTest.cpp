@@ -26,52 +26,11 @@
 using guitest::FromUnit;
 using guitest::Near;
 using guitest::PixelAt;
+using guitest::Ply;
 using guitest::ScratchDir;
 
 namespace
 {
-
-// An ASCII PLY file of points and triangles.
-struct Ply {
-    QList<QVector3D> points;
-    QList<std::array<int, 3>> triangles;
-
-    // A square of side `side` centred at c, facing +Z (or -Z), as a grid
-    // of n x n cells.
-    void square(const QVector3D &c, float side, int n = 1, bool facingPlusZ = true)
-    {
-        const int first = int(points.size());
-        for (int j = 0; j <= n; ++j)
-            for (int i = 0; i <= n; ++i)
-                points << c + QVector3D(side * (float(i) / n - 0.5f), side * (float(j) / n - 0.5f), 0);
-        auto at = [&](int i, int j) { return first + j * (n + 1) + i; };
-        for (int j = 0; j < n; ++j)
-            for (int i = 0; i < n; ++i) {
-                if (facingPlusZ) {
-                    triangles << std::array<int, 3>{at(i, j), at(i + 1, j), at(i + 1, j + 1)};
-                    triangles << std::array<int, 3>{at(i, j), at(i + 1, j + 1), at(i, j + 1)};
-                } else {
-                    triangles << std::array<int, 3>{at(i, j), at(i + 1, j + 1), at(i + 1, j)};
-                    triangles << std::array<int, 3>{at(i, j), at(i, j + 1), at(i + 1, j + 1)};
-                }
-            }
-    }
-
-    bool write(const QString &path) const
-    {
-        QByteArray t = "ply\nformat ascii 1.0\nelement vertex " + QByteArray::number(points.size()) +
-                       "\nproperty float x\nproperty float y\nproperty float z\nelement face " +
-                       QByteArray::number(triangles.size()) + "\nproperty list uchar int vertex_indices\nend_header\n";
-        for (const QVector3D &p : points)
-            t += QByteArray::number(p.x(), 'g', 9) + ' ' + QByteArray::number(p.y(), 'g', 9) + ' ' +
-                 QByteArray::number(p.z(), 'g', 9) + '\n';
-        for (const auto &f : triangles)
-            t += "3 " + QByteArray::number(f[0]) + ' ' + QByteArray::number(f[1]) + ' ' + QByteArray::number(f[2]) +
-                 '\n';
-        QFile f(path);
-        return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(t) == t.size();
-    }
-};
 
 // The colour the view gives a face of colour c whose normal is n in scene
 // coordinates, with the trackball at rest: colour material takes c for

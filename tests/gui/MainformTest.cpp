@@ -1,5 +1,6 @@
 // The window's controls, "Apply ->", "Generate -->" and the log line.
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
@@ -7,6 +8,8 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSurfaceFormat>
@@ -141,19 +144,69 @@ private slots:
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
         const int w = form->width(), h = form->height();
-        QCOMPARE(form->ToolBar1->geometry(), QRect(0, 0, w, 29));
-        QCOMPARE(form->Panel1->geometry(), QRect(0, 29, 265, h - 29));
-        QCOMPARE(form->Panel2->geometry(), QRect(265, 29, w - 265, h - 29));
+        // The menu bar on top, as high as it needs for its font; the rest
+        // as it always was below it.
+        const int m = form->MainMenu->sizeHint().height();
+        QVERIFY(m > 0);
+        QCOMPARE(form->MainMenu->geometry(), QRect(0, 0, w, m));
+        QCOMPARE(form->ToolBar1->geometry(), QRect(0, m, w, 29));
+        QCOMPARE(form->Panel1->geometry(), QRect(0, m + 29, 265, h - m - 29));
+        QCOMPARE(form->Panel2->geometry(), QRect(265, m + 29, w - 265, h - m - 29));
         QCOMPARE(form->PanelOGL->parentWidget(), form->Panel2);
-        QCOMPARE(form->PanelOGL->geometry(), QRect(0, 0, w - 265, h - 29 - 67));
+        QCOMPARE(form->PanelOGL->geometry(), QRect(0, 0, w - 265, h - m - 29 - 67));
         QCOMPARE(form->Memo1->parentWidget(), form->Panel2);
-        QCOMPARE(form->Memo1->geometry(), QRect(0, h - 29 - 67, w - 265, 67));
+        QCOMPARE(form->Memo1->geometry(), QRect(0, h - m - 29 - 67, w - 265, 67));
 
         // Alignment follows a resize: the toolbar stays 29 high, Panel1 265 wide.
         form->resize(700, 600);
-        QTRY_COMPARE(form->PanelOGL->geometry(), QRect(0, 0, 700 - 265, 600 - 29 - 67));
+        QTRY_COMPARE(form->PanelOGL->geometry(), QRect(0, 0, 700 - 265, 600 - m - 29 - 67));
         QCOMPARE(form->ToolBar1->height(), 29);
         QCOMPARE(form->Panel1->width(), 265);
+    }
+
+    // The File menu: the plan files first, then the commands that belong
+    // with them, each with its shortcut.
+    void fileMenu_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QKeySequence>("keys");
+        QTest::newRow("open plan") << "A_openplan"
+                                   << "&Open plan\u2026" << QKeySequence(Qt::CTRL | Qt::Key_O);
+        QTest::newRow("save plan") << "A_saveplan"
+                                   << "&Save plan" << QKeySequence(Qt::CTRL | Qt::Key_S);
+        QTest::newRow("save plan as") << "A_saveplanas"
+                                      << "Save plan &as\u2026" << QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S);
+        QTest::newRow("open model") << "A_openmodel"
+                                    << "Open &model\u2026" << QKeySequence();
+        QTest::newRow("export") << "A_exportlights"
+                                << "Export light positions\u2026" << QKeySequence();
+        QTest::newRow("quit") << "A_quit"
+                              << "&Quit" << QKeySequence(Qt::CTRL | Qt::Key_Q);
+    }
+    void fileMenu()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, text);
+        QFETCH(QKeySequence, keys);
+        auto *a = form->findChild<QAction *>(name);
+        QVERIFY2(a, qPrintable(name));
+        QVERIFY(form->M_file->actions().contains(a));
+        QCOMPARE(a->text(), text);
+        QCOMPARE(a->shortcut(), keys);
+        QCOMPARE(form->M_file->title(), QStringLiteral("&File"));
+        QVERIFY(form->M_file->actions().contains(form->M_recent->menuAction()));
+        // Nothing to export before the first "Generate -->".
+        QCOMPARE(form->A_exportlights->isEnabled(), false);
+    }
+
+    void quitClosesTheWindow()
+    {
+        form->show();
+        form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        QTest::keyClick(form.get(), Qt::Key_Q, Qt::ControlModifier);
+        QTRY_VERIFY(!form->isVisible());
     }
 
     void toolbarAndLog()
