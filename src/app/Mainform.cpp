@@ -850,7 +850,8 @@ bool TForm1::OpenPlan(const QString &path)
     if (!r.ok) {
         showMessage(
             QMessageBox::Warning,
-            QStringLiteral("The plan could not be opened:\n%1").arg(QString::fromLocal8Bit(r.message(native).c_str())));
+            QStringLiteral("The plan could not be opened:\n%1\n\nLengths in a plan are millimetres, angles degrees.")
+                .arg(QString::fromLocal8Bit(r.message(native).c_str())));
         if (!QFileInfo::exists(path)) {
             settings::RemoveRecentPlan(QFileInfo(path).absoluteFilePath());
             updateRecentMenu();
