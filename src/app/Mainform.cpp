@@ -225,7 +225,6 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent)
     resize(845, 683);
     // Where the window was when it was last closed, if it was.
     if (const QByteArray g = settings::WindowGeometry(); !g.isEmpty() && restoreGeometry(g)) outerSizeApplied_ = true;
-    showPlan(PlanDocument::AllParts);
 }
 
 TForm1::~TForm1()
