@@ -9,6 +9,7 @@
 // Needs an X display: xvfb-run -a bench/bench_idle
 
 #include <ctime>
+#include <utility>
 
 #include <benchmark/benchmark.h>
 
@@ -22,6 +23,7 @@
 #include "app/GLView.h"
 #include "app/Mainform.h"
 #include "app/ModelMesh.h"
+#include "app/PlanDocument.h"
 
 namespace
 {
@@ -34,8 +36,11 @@ void Idle(benchmark::State &state, bool continuous, bool model)
 {
     TForm1 form;
     if (model) {
-        benchdata::MakeSphere(form.mesh, 500, 1000); // 1,000,000 faces
-        BuildModelArrays(form.mesh, form.model_arrays);
+        AMesh mesh;
+        ModelArrays arrays;
+        benchdata::MakeSphere(mesh, 500, 1000); // 1,000,000 faces
+        BuildModelArrays(mesh, arrays);
+        form.document->adoptModel(std::move(mesh), std::move(arrays), QStringLiteral("sphere"));
     }
     if (continuous)
         QObject::connect(form.PanelOGL, &QOpenGLWidget::frameSwapped, form.PanelOGL,

@@ -14,13 +14,13 @@ shot_prepare "${1:-docs/coverage.png}" quorvel
 shot_relief "$work/relief.ply" 160 34 yes "demo relief for the coverage screenshot"
 
 cat >"$work/steps.sh" <<'STEPS'
-# A field of Panel4 (at (24, 256) in Panel1, under the 29-pixel toolbar):
-# select its text and type a new value.
-field() { click $((24 + $1 + 20)) $((29 + 256 + $2 + 11)); xdotool key ctrl+a; xdotool type "$3"; xdotool key Tab; }
+# A field of Panel4 (at (24, 256) in Panel1, under the toolbar): select its
+# text and type a new value.
+field() { click $((24 + $1 + 20)) $((top + 256 + $2 + 11)); xdotool key ctrl+a; xdotool type "$3"; xdotool key Tab; }
 open_model "$work/relief.ply"
 sleep 0.5
 # A click on the panel's background closes the file name completer's popup.
-click 150 260
+click 150 $((top + 231))
 # A coarse plan: 30 degree steps leave parts of the relief short of lights.
 field 112 59 30
 field 112 91 30

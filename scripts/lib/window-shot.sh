@@ -66,7 +66,9 @@ PY
 # it writes acquisition.txt), runs the bash file STEPS with the helpers
 # below, and leaves the window's picture in $work/shot.png.
 shot_window() {
-  xvfb-run -a -s "-screen 0 1280x1024x24" bash -c 'set -euo pipefail; source "$0"; shot_drive "$@"' \
+  # Settings of its own: the shot starts as a first run, whatever a run
+  # before it remembered, and leaves the user's settings alone.
+  XDG_CONFIG_HOME="$work/config" xvfb-run -a -s "-screen 0 1280x1024x24" bash -c 'set -euo pipefail; source "$0"; shot_drive "$@"' \
     "$root/scripts/lib/window-shot.sh" "$work" "$root/$build/src/app/quorvel" "$1"
 }
 
@@ -93,10 +95,15 @@ shot_drive() {
 # click X Y: a left click at (X, Y) in the window.
 click() { xdotool mousemove "$((X + $1))" "$((Y + $2))" click 1; }
 
+# The toolbar sits under the 18-pixel menu bar, the panels under the
+# 29-pixel toolbar.
+menu=18
+top=$((menu + 29))
+
 # open_model FILE: the toolbar's load button (8 + 29/2, 29/2), then the file
 # name typed into the dialog.
 open_model() {
-  click 22 14
+  click 22 $((menu + 14))
   sleep 1.5
   xdotool type --delay 20 "$1"
   xdotool key Return
@@ -104,8 +111,8 @@ open_model() {
 }
 
 # "Generate -->": Panel4 at (24, 256) in Panel1, which sits under the
-# 29-pixel toolbar; the button at (16, 184) in Panel4, 97 x 25.
-click_generate() { click $((24 + 16 + 48)) $((29 + 256 + 184 + 12)); }
+# toolbar; the button at (16, 184) in Panel4, 97 x 25.
+click_generate() { click $((24 + 16 + 48)) $((top + 256 + 184 + 12)); }
 
 # shot_publish: the picture to $out.
 shot_publish() {

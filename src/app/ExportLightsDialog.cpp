@@ -121,6 +121,10 @@ ExportLightsDialog::ExportLightsDialog(QWidget *parent, std::size_t lightCount, 
                                            "y up, z toward the camera. Lengths in millimetres."),
                             this);
     note->setWordWrap(true);
+    LB_plan = new QLabel(this);
+    LB_plan->setObjectName("LB_plan");
+    LB_plan->setWordWrap(true);
+    LB_plan->hide();
 
     Buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     Buttons->setObjectName("Buttons");
@@ -129,6 +133,7 @@ ExportLightsDialog::ExportLightsDialog(QWidget *parent, std::size_t lightCount, 
     auto *top = new QVBoxLayout(this);
     top->addLayout(form);
     top->addWidget(note);
+    top->addWidget(LB_plan);
     top->addWidget(Buttons);
 
     chooseFile = [this](const QString &current, planner::LightFormat f) {
@@ -145,6 +150,18 @@ ExportLightsDialog::ExportLightsDialog(QWidget *parent, std::size_t lightCount, 
     connect(Buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(Buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     formatChanged();
+}
+
+void ExportLightsDialog::SetPlanNote(int usable, const QString &mismatch)
+{
+    QString text = QStringLiteral("%1 of the %2 positions are usable by the plan report's rules; the file lists "
+                                  "them all, for the set-up last applied.")
+                       .arg(usable)
+                       .arg(lightCount_);
+    if (!mismatch.isEmpty()) text += QStringLiteral("\n\n") + mismatch;
+    LB_plan->setStyleSheet(mismatch.isEmpty() ? QString() : QStringLiteral("color: #8a4b00"));
+    LB_plan->setText(text);
+    LB_plan->show();
 }
 
 planner::LightFormat ExportLightsDialog::format() const

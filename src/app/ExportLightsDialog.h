@@ -33,6 +33,9 @@ public:
     ExportLightsDialog(QWidget *parent, std::size_t lightCount, const LightExportChoice &initial);
 
     LightExportChoice choice() const;
+    // What the plan report makes of the positions and, when the plan is not
+    // the one ./acquisition.txt was generated with, a text that says so.
+    void SetPlanNote(int usable, const QString &mismatch);
     // Why the export cannot go ahead as filled in; empty when it can.
     QString problem() const;
 
@@ -49,6 +52,7 @@ public:
     QDoubleSpinBox *SE_voffset;
     QLineEdit *ED_label;
     QLabel *LB_names; // the first and last image names, or what is wrong
+    QLabel *LB_plan;  // usable positions; a plan that is not the file's
     QDialogButtonBox *Buttons;
 
 private:

@@ -1,6 +1,5 @@
 #include "app/LayoutDialog.h"
 
-#include <initializer_list>
 #include <string>
 
 #include <QCheckBox>
@@ -9,10 +8,9 @@
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QToolButton>
 #include <QVBoxLayout>
 
-#include "app/Mainform.h"
+#include "app/PlanDocument.h"
 #include "app/SpinEdit.h"
 
 namespace
@@ -150,26 +148,11 @@ void LayoutDialog::update()
     summary->setText(text);
 }
 
-LayoutDialog *LayoutDialog::Open(TForm1 *form)
+LayoutDialog *LayoutDialog::Open(PlanDocument *document, QWidget *parent)
 {
-    auto *d = new LayoutDialog(form, form->chosenLayout);
+    auto *d = new LayoutDialog(parent, document->plan().layout);
     d->setAttribute(Qt::WA_DeleteOnClose);
-    connect(d, &QDialog::accepted, form, [form, d] { Apply(form, d->choice()); });
+    connect(d, &QDialog::accepted, document, [document, d] { document->setLayout(d->choice()); });
     d->open();
     return d;
-}
-
-void LayoutDialog::Apply(TForm1 *form, const planner::LayoutInput &layout)
-{
-    form->chosenLayout = layout;
-    // The steps and the exclusions are the grid's alone.
-    const bool grid = layout.kind == planner::LayoutKind::Grid;
-    for (QWidget *w : std::initializer_list<QWidget *>{form->CSE_hangle, form->CSE_vangle, form->CB_ezero,
-                                                       form->CB_epiano, form->Label5, form->Label6})
-        w->setEnabled(grid);
-    if (auto *b = form->findChild<QToolButton *>(QStringLiteral("TB_layout")))
-        b->setToolTip(grid ? QStringLiteral("Layout of the positions: now the grid of the two angle steps")
-                           : QStringLiteral("Layout of the positions: now %1")
-                                 .arg(QString::fromStdString(planner::LayoutName(layout.kind) + std::string(", ") +
-                                                             planner::LayoutDescription(layout))));
 }

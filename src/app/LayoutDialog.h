@@ -1,8 +1,8 @@
 #pragma once
 // "Layout…": how the next "Generate -->" lays out the positions, the grid of
 // the window's two steps or the rings, spiral and geodesic layouts with
-// their own options. OK makes the choice the window's layout; the grid's
-// fields in the window are enabled only while the grid is chosen.
+// their own options. OK makes the choice the plan's layout (the window then
+// enables the grid's fields only while the grid is chosen).
 
 #include <QDialog>
 
@@ -13,7 +13,7 @@ class QComboBox;
 class QDialogButtonBox;
 class QLabel;
 class SpinEdit;
-class TForm1;
+class PlanDocument;
 
 class LayoutDialog : public QDialog
 {
@@ -24,11 +24,10 @@ public:
     // The layout as the fields show it now.
     planner::LayoutInput choice() const;
 
-    // Opens the dialog over the window and returns at once (it is modal to
-    // the window); OK hands the choice to the window through Apply.
-    static LayoutDialog *Open(TForm1 *form);
-    // Makes the layout the window's: the next "Generate -->" uses it.
-    static void Apply(TForm1 *form, const planner::LayoutInput &layout);
+    // Opens the dialog over parent and returns at once (it is modal to the
+    // window); OK makes the choice the document's layout, which the next
+    // "Generate -->" uses.
+    static LayoutDialog *Open(PlanDocument *document, QWidget *parent);
 
     QComboBox *CB_layout;
     SpinEdit *CSE_rings;

@@ -10,34 +10,36 @@
 
 #include "app/CoverageColours.h"
 #include "app/CoverageLegend.h"
-#include "planner/PlanReport.h"
 #include "app/GLView.h"
-#include "app/Mainform.h"
+#include "app/Job.h"
+#include "app/PlanDocument.h"
+#include "app/WindowHost.h"
 
 // One run of the analysis. The worker writes progress and the outcome;
-// the window thread reads them once the worker has posted that it is done.
-struct LightCoverage::Job {
+// the window thread reads them once the job has ended.
+struct LightCoverage::Run {
     std::uint64_t serial = 0;
-    std::thread thread;
-    std::atomic<bool> cancel{false};
     std::atomic<int> percent{0};
     // Filled by the worker.
     std::shared_ptr<const coverage::CoverageScene> scene;
     coverage::CoverageResult result;
     QString error;
+    std::shared_ptr<Job> job; // last: waited for before the rest goes
 };
 
-LightCoverage::LightCoverage(TForm1 *form) : QObject(form), form_(form)
+LightCoverage::LightCoverage(PlanDocument *document, WindowHost *host, QObject *parent)
+    : QObject(parent), document_(document), host_(host)
 {
     setObjectName("LightCoverage");
-    coverageButton_ = form->AddToolButton(
+    coverageButton_ = host->AddToolButton(
         "TB_coverage", QStringLiteral("Light coverage"),
         QStringLiteral("Light coverage: colour the model by how many positions of the plan light each part the "
                        "camera sees, shadows included (red: fewer than 6 lights, too few for a PTM; green: 9 or "
-                       "more). Recomputed after \"Generate -->\" and for a new model. (Ctrl+L)"));
+                       "more). Only the positions the plan report leaves usable count. Recomputed after "
+                       "\"Generate -->\", \"Apply ->\" and for a new model. (Ctrl+L)"));
     coverageButton_->setCheckable(true);
     coverageButton_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
-    fitButton_ = form->AddToolButton(
+    fitButton_ = host->AddToolButton(
         "TB_fitmodel", QStringLiteral("Fit model to object"),
         QStringLiteral("Fit model to object: centre the model on the dome axis with its back on the object plate "
                        "and scale it so its larger side across X and Y equals the object size (OBJ size, mm). "
@@ -46,33 +48,24 @@ LightCoverage::LightCoverage(TForm1 *form) : QObject(form), form_(form)
     connect(coverageButton_, &QToolButton::toggled, this, [this](bool on) { SetEnabled(on); });
     connect(fitButton_, &QToolButton::toggled, this, [this](bool on) { SetFit(on); });
 
-    legend_ = new CoverageLegend(form->PanelOGL);
+    legend_ = new CoverageLegend(host->View());
     connect(legend_, &CoverageLegend::cancelRequested, this, [this] { Cancel(); });
     progressTimer_ = new QTimer(this);
     progressTimer_->setInterval(100);
     connect(progressTimer_, &QTimer::timeout, this, [this] { pollProgress(); });
 
-    connect(form, &TForm1::modelLoaded, this, [this] { modelChanged(); });
-    connect(form, &TForm1::patternGenerated, this, [this] { inputsChanged(); });
-    // The camera distance decides what is seen, the object size the fit.
-    connect(form, &TForm1::parametersApplied, this, [this] {
-        applyPlacement();
-        inputsChanged();
+    connect(document, &PlanDocument::modelChanged, this, [this](bool replaced) {
+        if (replaced) modelChanged();
     });
+    connect(document, &PlanDocument::patternGenerated, this, [this] { inputsChanged(); });
+    connect(document, &PlanDocument::planChanged, this, [this](unsigned parts) { planChanged(parts); });
+    fit_ = document->plan().fitModel;
+    fitButton_->setChecked(fit_);
 }
 
 LightCoverage::~LightCoverage()
 {
-    if (job_) {
-        job_->cancel = true;
-        if (job_->thread.joinable()) job_->thread.join();
-    }
-}
-
-coverage::Placement LightCoverage::CurrentPlacement() const
-{
-    if (!fit_) return coverage::Placement();
-    return coverage::FitToObject(form_->mesh.box, static_cast<float>(form_->obj_size));
+    if (run_) run_->job->Cancel();
 }
 
 void LightCoverage::SetEnabled(bool on)
@@ -87,37 +80,31 @@ void LightCoverage::SetEnabled(bool on)
     // Off: the model as it always was; a run still going is told to stop
     // and its outcome dropped.
     pending_ = false;
-    if (job_) job_->cancel = true;
+    if (run_) run_->job->Cancel();
     progressTimer_->stop();
     result_.reset();
-    form_->model_arrays.colors.clear();
+    clearColours();
     legend_->hide();
-    form_->AppIdle();
 }
 
+// The toggle is the plan's "fit model to object"; the document places the
+// model, and the coverage follows through planChanged.
 void LightCoverage::SetFit(bool on)
 {
     if (fitButton_->isChecked() != on) fitButton_->setChecked(on);
-    if (fit_ == on) return;
-    fit_ = on;
-    applyPlacement();
-    inputsChanged();
+    document_->setFitModel(on);
 }
 
 void LightCoverage::Cancel()
 {
     pending_ = false;
-    if (!job_) return;
-    job_->cancel = true;
+    if (!run_) return;
+    run_->job->Cancel();
     legend_->ShowMessage(QStringLiteral("Cancelled. Press \"Generate -->\" or turn \"Light coverage\" off and on "
                                         "to compute it again."));
 }
 
-void LightCoverage::applyPlacement()
-{
-    form_->model_arrays.placement = CurrentPlacement();
-    form_->AppIdle();
-}
+void LightCoverage::clearColours() { document_->setModelColours({}); }
 
 void LightCoverage::modelChanged()
 {
@@ -125,8 +112,21 @@ void LightCoverage::modelChanged()
     ++modelSerial_;
     scene_.reset();
     result_.reset();
-    applyPlacement();
     inputsChanged();
+}
+
+void LightCoverage::planChanged(unsigned parts)
+{
+    const bool fit = document_->plan().fitModel;
+    const bool fitChanged = fit != fit_;
+    if (fitChanged) {
+        fit_ = fit;
+        fitButton_->setChecked(fit);
+    }
+    // The set-up decides what is usable and seen (and the fit's size), the
+    // report's options what is usable; the names and the layout to come
+    // change nothing here.
+    if (fitChanged || (parts & (PlanDocument::SetUp | PlanDocument::Report))) inputsChanged();
 }
 
 void LightCoverage::inputsChanged()
@@ -136,9 +136,9 @@ void LightCoverage::inputsChanged()
 
 void LightCoverage::request()
 {
-    if (job_) {
+    if (run_) {
         // The run going is for inputs that are no longer current.
-        job_->cancel = true;
+        run_->job->Cancel();
         pending_ = true;
         return;
     }
@@ -148,77 +148,74 @@ void LightCoverage::request()
 void LightCoverage::launch()
 {
     pending_ = false;
-    if (form_->model_arrays.empty()) {
-        form_->model_arrays.colors.clear();
+    if (!document_->hasModel()) {
+        clearColours();
         legend_->ShowMessage(QStringLiteral("Load a reference model to see which parts of it the plan lights."));
-        form_->AppIdle();
         return;
     }
 
-    auto job = std::make_shared<Job>();
-    job->serial = modelSerial_;
+    auto run = std::make_shared<Run>();
+    run->serial = modelSerial_;
     coverage::CoverageInput input;
-    input.positions = form_->positions;
-    // Positions the plan report flags (below the floor, behind the camera,
-    // in the picture, grazing) do not count.
-    if (const std::optional<planner::PatternInput> plan = form_->PlanInput())
-        input.usable = planner::UsableMask(planner::ComputePlanReport(*plan, form_->positions, {}));
-    input.cameraDistance = static_cast<float>(form_->cam_dist);
-    input.placement = CurrentPlacement();
+    input.positions = document_->pattern().positions;
+    // Only what the plan report leaves unflagged counts, by the report's own
+    // options: the same positions as the report counts.
+    input.usable = document_->usable();
+    input.cameraDistance = static_cast<float>(document_->plan().input.cameraDistance);
+    input.placement = document_->placement();
     // The faces are copied here, on the window thread, the first time
     // only; the worker builds the scene from the copy.
     std::shared_ptr<const coverage::CoverageScene> scene = scene_;
     std::optional<coverage::ModelGeometry> geometry;
     try {
-        if (!scene) geometry = coverage::ModelGeometry::FromMesh(form_->mesh);
+        if (!scene) geometry = coverage::ModelGeometry::FromMesh(document_->mesh());
     } catch (const std::bad_alloc &) {
         legend_->ShowMessage(QStringLiteral("Not enough memory for the light coverage of this model."));
         return;
     }
 
-    job_ = job;
+    run_ = run;
     legend_->ShowProgress(0);
     progressTimer_->start();
 
-    Job *j = job.get();
-    job->thread = std::thread([this, j, scene, input = std::move(input), geometry = std::move(geometry)]() mutable {
-        if (!scene) {
-            std::string error;
-            std::unique_ptr<coverage::CoverageScene> built =
-                coverage::CoverageScene::Build(std::move(*geometry), error);
-            if (!built) j->error = QString::fromStdString(error);
-            scene = std::move(built);
-        }
-        j->scene = scene;
-        if (scene && !j->cancel) {
-            j->result = coverage::Analyse(*scene, input, [j](double share) {
-                j->percent = static_cast<int>(100.0 * share);
-                return !j->cancel.load();
-            });
-        }
-        // Back on the window thread; dropped if this object is gone.
-        QMetaObject::invokeMethod(
-            this,
-            [this, j] {
-                if (job_ && job_.get() == j) done(job_);
-            },
-            Qt::QueuedConnection);
-    });
+    Run *r = run.get();
+    run->job = Job::Start(
+        this, QStringLiteral("The light coverage"),
+        [r, scene, input = std::move(input), geometry = std::move(geometry)](Job &job) mutable {
+            if (!scene) {
+                std::string error;
+                std::unique_ptr<coverage::CoverageScene> built =
+                    coverage::CoverageScene::Build(std::move(*geometry), error);
+                if (!built) r->error = QString::fromStdString(error);
+                scene = std::move(built);
+            }
+            r->scene = scene;
+            if (scene && !job.Cancelled()) {
+                r->result = coverage::Analyse(*scene, input, [r, &job](double share) {
+                    r->percent = static_cast<int>(100.0 * share);
+                    return !job.Cancelled();
+                });
+            }
+        },
+        [this, weak = std::weak_ptr<Run>(run)](bool failed) {
+            const std::shared_ptr<Run> ended = weak.lock();
+            if (ended && ended == run_) done(ended, failed);
+        },
+        [this](const QString &text) { host_->ShowNotice(text); });
 }
 
 void LightCoverage::pollProgress()
 {
-    if (job_ && !job_->cancel) legend_->ShowProgress(job_->percent.load());
+    if (run_ && !run_->job->Cancelled()) legend_->ShowProgress(run_->percent.load());
 }
 
-void LightCoverage::done(std::shared_ptr<Job> job)
+void LightCoverage::done(std::shared_ptr<Run> run, bool failed)
 {
-    if (job->thread.joinable()) job->thread.join();
-    job_.reset();
+    run_.reset();
     progressTimer_->stop();
     ++finishedRuns_;
-    const bool current = job->serial == modelSerial_;
-    if (current && job->scene) scene_ = job->scene; // kept for the next plan
+    const bool current = run->serial == modelSerial_;
+    if (current && run->scene && !failed) scene_ = run->scene; // kept for the next plan
 
     if (pending_ && enabled_) {
         launch();
@@ -228,19 +225,26 @@ void LightCoverage::done(std::shared_ptr<Job> job)
         emit finished();
         return;
     }
-    if (!job->error.isEmpty()) {
-        legend_->ShowMessage(QStringLiteral("The light coverage could not be computed: ") + job->error);
-    } else if (job->cancel || job->result.cancelled) {
+    if (failed) {
+        // The notice over the view says why.
+        clearColours();
+        result_.reset();
+        legend_->ShowMessage(QStringLiteral("The light coverage stopped. Press \"Generate -->\" or turn \"Light "
+                                            "coverage\" off and on to try again."));
+    } else if (!run->error.isEmpty()) {
+        legend_->ShowMessage(QStringLiteral("The light coverage could not be computed: ") + run->error);
+    } else if (run->job->Cancelled() || run->result.cancelled) {
         // Cancel() has said so already; no stale colours or figures stay.
-        form_->model_arrays.colors.clear();
+        clearColours();
         result_.reset();
     } else {
-        if (BuildCoverageColours(job->scene->geometry(), job->result.lights, form_->model_arrays.colors) &&
-            form_->model_arrays.colors.size() != form_->model_arrays.vertices.size())
-            form_->model_arrays.colors.clear();
-        result_ = std::move(job->result);
+        std::vector<std::uint8_t> colours;
+        if (!BuildCoverageColours(run->scene->geometry(), run->result.lights, colours) ||
+            colours.size() != document_->modelArrays().vertices.size())
+            colours.clear();
+        document_->setModelColours(std::move(colours));
+        result_ = std::move(run->result);
         legend_->ShowResult(*result_);
     }
-    form_->AppIdle();
     emit finished();
 }

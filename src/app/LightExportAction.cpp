@@ -5,43 +5,53 @@
 #include <QFileInfo>
 #include <QToolButton>
 
-#include "app/GLView.h"
-#include "app/Mainform.h"
+#include "app/AppSettings.h"
+#include "app/PlanDocument.h"
+#include "app/WindowHost.h"
 #include "planner/LightExport.h"
 
 const char *const LightExportAction::kText = "Export light positions\u2026";
 
-LightExportAction::LightExportAction(TForm1 *form) : QObject(form), form_(form)
+LightExportAction::LightExportAction(PlanDocument *document, WindowHost *host, QObject *parent)
+    : QObject(parent), document_(document), host_(host), last_(settings::Export())
 {
-    button_ = form->AddToolButton("TB_exportlights", QString::fromUtf8(kText),
+    button_ = host->AddToolButton("TB_exportlights", QString::fromUtf8(kText),
                                   QStringLiteral("Write the light positions of the last generated pattern for RTI "
-                                                 "software (.lp, .dome or CSV)"));
+                                                 "software (.lp, .dome or CSV), for the set-up last applied"));
     // Nothing to export before the first "Generate -->".
-    button_->setEnabled(form->lastGenerated.has_value());
-    connect(form, &TForm1::patternGenerated, this, [this] { button_->setEnabled(true); });
+    button_->setEnabled(document->hasPattern());
+    connect(document, &PlanDocument::patternGenerated, this, [this] { button_->setEnabled(true); });
     connect(button_, &QToolButton::clicked, this, [this] { Run(); });
     runDialog = [](ExportLightsDialog &d) { return d.exec() == QDialog::Accepted; };
 }
 
 void LightExportAction::Run()
 {
-    if (!form_->lastGenerated) return;
-    ExportLightsDialog dialog(form_, form_->pattern.positions.size(), last_);
+    const std::optional<planner::Plan> plan = document_->judgedPlan();
+    if (!plan) return;
+    // The names are the plan's; the rest is the dialog's own.
+    LightExportChoice offered = last_;
+    offered.options.imagePattern = plan->imagePattern;
+    offered.options.firstNumber = plan->firstNumber;
+    ExportLightsDialog dialog(host_->DialogParent(), document_->pattern().positions.size(), offered);
+    const std::optional<planner::PlanReport> report = document_->report();
+    dialog.SetPlanNote(report ? report->usable : 0,
+                       document_->mismatchText(QStringLiteral("The exported file describes the set-up applied now.")));
     if (!runDialog(dialog)) return;
     last_ = dialog.choice();
+    settings::SetExport(last_);
+    document_->setNaming(last_.options.imagePattern, last_.options.firstNumber);
 
     // The file's name in the system's own encoding, as QFile would open it.
     const std::string path = QFile::encodeName(last_.path).toStdString();
     const planner::ExportResult r =
-        planner::ExportLights(last_.format, *form_->lastGenerated, form_->pattern, last_.options, path);
+        planner::ExportLights(last_.format, plan->input, document_->pattern(), last_.options, path);
     if (!r.ok) {
-        form_->showMessage(QMessageBox::Warning, QStringLiteral("The light positions could not be exported:\n%1")
+        host_->ShowMessage(QMessageBox::Warning, QStringLiteral("The light positions could not be exported:\n%1")
                                                      .arg(QString::fromLocal8Bit(r.message.c_str())));
         return;
     }
-    if (form_->PanelOGL)
-        form_->PanelOGL->ShowNotice(QStringLiteral("Exported %1 light positions to %2")
-                                        .arg(r.count)
-                                        .arg(QDir::toNativeSeparators(QFileInfo(last_.path).fileName())),
-                                    form_->noticeDurationMs);
+    host_->ShowNotice(QStringLiteral("Exported %1 light positions to %2")
+                          .arg(r.count)
+                          .arg(QDir::toNativeSeparators(QFileInfo(last_.path).fileName())));
 }

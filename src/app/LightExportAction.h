@@ -1,8 +1,9 @@
 #pragma once
-// The toolbar's "Export light positions…": writes the last generated
-// pattern's light positions for RTI software, after a dialog that asks for
-// the file, the format and the image names. Enabled from the first
-// "Generate -->" on.
+// The toolbar's "Export light positions…": writes the light positions of
+// the last generated pattern for RTI software, after a dialog that asks for
+// the file, the format and the image names. The files describe the plan as
+// the report judges it: the applied set-up with the current positions.
+// Enabled from the first "Generate -->" on.
 
 #include <functional>
 
@@ -11,21 +12,23 @@
 #include "app/ExportLightsDialog.h"
 
 class QToolButton;
-class TForm1;
+class PlanDocument;
+class WindowHost;
 
 class LightExportAction : public QObject
 {
     Q_OBJECT
 public:
-    // Adds the button to the form's toolbar.
-    explicit LightExportAction(TForm1 *form);
+    // Adds the button to the host's toolbar.
+    LightExportAction(PlanDocument *document, WindowHost *host, QObject *parent);
 
     // The dialog, then the export; failures reach the operator through the
-    // form's message box, success as a notice over the view.
+    // host's message box, success as a notice over the view.
     void Run();
 
     QToolButton *Button() const { return button_; }
-    // What the dialog showed last time, offered again next time.
+    // What the dialog showed last time, offered again next time (and in the
+    // next run: it is remembered). The image names are the plan's.
     const LightExportChoice &LastChoice() const { return last_; }
 
     // Replaceable for tests: shows the dialog, true when accepted.
@@ -34,7 +37,8 @@ public:
     static const char *const kText;
 
 private:
-    TForm1 *form_;
+    PlanDocument *document_;
+    WindowHost *host_;
     QToolButton *button_;
     LightExportChoice last_;
 };

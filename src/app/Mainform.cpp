@@ -11,8 +11,10 @@
 #endif
 #include <cfenv>
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QDir>
 #include <QKeyEvent>
 #include <QFile>
@@ -20,6 +22,8 @@
 #include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -33,16 +37,18 @@
 
 #include "app/AboutDialog.h"
 #include "app/AppIcons.h"
+#include "app/AppSettings.h"
 #include "app/GLView.h"
 #include "app/LayoutDialog.h"
 #include "app/LightExportAction.h"
 #include "app/LightCoverage.h"
 #include "app/ModelDrawing.h"
-#include "app/ModelLoader.h"
+#include "app/PlanDocument.h"
 #include "app/PlanReportDialog.h"
 #include "app/SceneRenderer.h"
 #include "app/SpinEdit.h"
 #include "planner/Parameters.h"
+#include "planner/PlanFile.h"
 
 TForm1 *Form1 = nullptr;
 
@@ -56,6 +62,8 @@ constexpr int kPanel1Width = 265;
 constexpr int kMemoHeight = 67;
 // Bottom of the lowest control group in the left panel.
 constexpr int kPanel1Content = 256 + 281;
+// The set-up fields while their text is not the applied value.
+const char *const kNotAppliedStyle = "SpinEdit[notApplied=\"true\"] { background-color: #ffe7a3; font-style: italic; }";
 
 QFrame *MakePanel(QWidget *parent, const char *name, QFrame::Shadow shadow)
 {
@@ -169,35 +177,54 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent)
     font.setPixelSize(11);
     setFont(font);
 
+    // The planner's parameters start at their defaults; the report's and
+    // the exports' options as last chosen.
+    document = new PlanDocument(this);
+    const settings::ReportChoice report = settings::Report();
+    document->setReportOptions(report.framingKnown ? std::optional<planner::Framing>(report.framing) : std::nullopt,
+                               report.grazingBelow);
+    const LightExportChoice exported = settings::Export();
+    document->setNaming(exported.options.imagePattern, exported.options.firstNumber);
+
     buildControls();
 
     // Start values; the scene's reference length is six object sizes.
     zoom = 1.0f;
-    obj_size = 250;
-    obj_height = 1000;
-    cam_dist = 1000;
-    zoom_ref = 6.0f * static_cast<float>(obj_size);
-    positions.clear();
+    zoom_ref = 6.0f * static_cast<float>(document->plan().input.objectSize);
 
     chooseModelFile = [this] { return RunOpenDialog(); };
+    const QString planFilter = QStringLiteral("Quorvel plans (*%1)").arg(QLatin1String(planner::kPlanExtension));
+    choosePlanToOpen = [this, planFilter] {
+        const QString folder = settings::PlanFolder();
+        return QFileDialog::getOpenFileName(this, QStringLiteral("Open plan"),
+                                            folder.isEmpty() ? QDir::currentPath() : folder,
+                                            planFilter + QStringLiteral(";;All files (*)"));
+    };
+    choosePlanToSave = [this, planFilter](const QString &suggested) {
+        return QFileDialog::getSaveFileName(this, QStringLiteral("Save plan as"), suggested, planFilter);
+    };
     showMessage = [this](QMessageBox::Icon icon, const QString &text) {
         QMessageBox box(icon, windowTitle(), text, QMessageBox::Ok, this);
         box.exec();
     };
 
-    modelDrawing = std::make_unique<ModelDrawing>(PanelOGL, mesh);
+    modelDrawing = std::make_unique<ModelDrawing>(PanelOGL, document->mesh());
+    modelDrawing->notice = [this](const QString &text) { ShowNotice(text); };
     connectView();
-    coverage = new LightCoverage(this);
+    connectDocument();
+    coverage = new LightCoverage(document, this, this);
     // Last on the toolbar, after the coverage's buttons.
     QToolButton *about =
         AddToolButton("TB_about", QStringLiteral("?"), QStringLiteral("About Quorvel: version, licence, Qt version"));
     connect(about, &QToolButton::clicked, this, [this] { ShowAboutDialog(this); });
     // Wide enough for every toolbar button; tall enough for the whole left
     // panel; the view keeps a usable size.
-    setMinimumSize(qMax(kPanel1Width + 200, toolBarEnd_), kToolBarHeight + kPanel1Content + 8);
+    setMinimumSize(qMax(kPanel1Width + 200, toolBarEnd_), menuHeight_ + kToolBarHeight + kPanel1Content + 8);
 
     move(389, 230);
     resize(845, 683);
+    // Where the window was when it was last closed, if it was.
+    if (const QByteArray g = settings::WindowGeometry(); !g.isEmpty() && restoreGeometry(g)) outerSizeApplied_ = true;
 }
 
 TForm1::~TForm1()
@@ -209,6 +236,8 @@ TForm1::~TForm1()
 void TForm1::buildControls()
 {
     ImageList1.append(LoadModelIcon());
+
+    buildMenu();
 
     ToolBar1 = new QToolBar(this);
     ToolBar1->setObjectName("ToolBar1");
@@ -237,12 +266,13 @@ void TForm1::buildControls()
     QToolButton *layoutButton =
         AddToolButton("TB_layout", QStringLiteral("Layout\u2026"),
                       QStringLiteral("Layout of the positions: grid, rings, spiral or geodesic"));
-    connect(layoutButton, &QToolButton::clicked, this, [this] { LayoutDialog::Open(this); });
+    connect(layoutButton, &QToolButton::clicked, this, [this] { LayoutDialog::Open(document, this); });
     QToolButton *planReport = AddToolButton(
         "TB_planreport", QStringLiteral("Plan report\u2026"),
         QStringLiteral("Plan report: flagged positions, spread of the light directions, fitting and framing"));
-    connect(planReport, &QToolButton::clicked, this, [this] { PlanReportDialog::Open(this); });
-    lightExport = new LightExportAction(this);
+    connect(planReport, &QToolButton::clicked, this, [this] { PlanReportDialog::Open(document, this); });
+    lightExport = new LightExportAction(document, this, this);
+    connect(A_exportlights, &QAction::triggered, lightExport, [this] { lightExport->Run(); });
 
     Panel1 = MakePanel(this, "Panel1", QFrame::Raised);
 
@@ -256,6 +286,12 @@ void TForm1::buildControls()
     CSE_camdist = MakeSpin(Panel3, "CSE_camdist", QRect(80, 96, 65, 22), planner::Param::CameraDistance);
     Button1 = MakeButton(Panel3, "Button1", "Apply ->", QRect(104, 160, 65, 33));
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+    // Typed but not applied: the field says so until "Apply ->" takes it or
+    // the text is the applied value again.
+    for (SpinEdit *s : {CSE_size, CSE_hgh, CSE_camdist}) {
+        s->setStyleSheet(QString::fromLatin1(kNotAppliedStyle));
+        connect(s, &SpinEdit::textEdited, this, [this] { markNotApplied(); });
+    }
 
     Panel4 = MakePanel(Panel1, "Panel4", QFrame::Raised);
     Panel4->setGeometry(24, 256, 185, 281);
@@ -370,15 +406,18 @@ void TForm1::connectView()
     connect(PanelOGL, &GLView::resetRequested, this, [this] { ResetView(); });
 }
 
-// The aligned panels: toolbar on top, the parameter panel on the left,
-// and the view above the log filling the rest.
+// The aligned panels: the menu bar and the toolbar on top, the parameter
+// panel on the left, and the view above the log filling the rest.
 void TForm1::layoutPanels()
 {
     const int w = width();
     const int h = height();
-    ToolBar1->setGeometry(0, 0, w, kToolBarHeight);
-    Panel1->setGeometry(0, kToolBarHeight, kPanel1Width, qMax(0, h - kToolBarHeight));
-    Panel2->setGeometry(kPanel1Width, kToolBarHeight, qMax(0, w - kPanel1Width), qMax(0, h - kToolBarHeight));
+    const int m = menuHeight_;
+    MainMenu->setGeometry(0, 0, w, m);
+    ToolBar1->setGeometry(0, m, w, kToolBarHeight);
+    const int top = m + kToolBarHeight;
+    Panel1->setGeometry(0, top, kPanel1Width, qMax(0, h - top));
+    Panel2->setGeometry(kPanel1Width, top, qMax(0, w - kPanel1Width), qMax(0, h - top));
     const int pw = Panel2->width();
     const int ph = Panel2->height();
     const QRect view(0, 0, pw, qMax(0, ph - kMemoHeight));
@@ -404,47 +443,35 @@ void TForm1::showEvent(QShowEvent *e)
     }
 }
 
-// "Apply ->": the three stored values, nothing else.
+// "Apply ->": the three set-up values become the plan's, nothing else.
 void TForm1::Button1Click()
 {
-    obj_size = CSE_size->Commit();
-    obj_height = CSE_hgh->Commit();
-    cam_dist = CSE_camdist->Commit();
+    const int size = CSE_size->Commit();
+    const int height = CSE_hgh->Commit();
+    const int camera = CSE_camdist->Commit();
+    document->applySetUp(size, height, camera);
+    markNotApplied();
     AppIdle();
-    emit parametersApplied();
 }
 
-std::optional<planner::PatternInput> TForm1::PlanInput() const
+void TForm1::takePatternFields()
 {
-    if (!lastGenerated) return std::nullopt;
-    planner::PatternInput in = *lastGenerated;
-    in.objectSize = obj_size;
-    in.objectHeight = obj_height;
-    in.cameraDistance = cam_dist;
-    return in;
+    planner::PatternInput f;
+    f.horizontalStep = CSE_hangle->Commit();
+    f.verticalStep = CSE_vangle->Commit();
+    f.viewDistance = CSE_viewd->Commit();
+    f.excludeCentralPoint = CB_ezero->isChecked();
+    f.excludeBasePlane = CB_epiano->isChecked();
+    document->setPatternFields(f);
 }
 
 // "Generate -->": the steps, view distance and flags from the controls, the
-// object and camera as last stored by "Apply ->".
+// object and camera as last applied, the layout chosen.
 void TForm1::Button2Click()
 {
-    planner::PatternInput in;
-    in.horizontalStep = CSE_hangle->Commit();
-    in.verticalStep = CSE_vangle->Commit();
-    in.viewDistance = CSE_viewd->Commit();
-    in.excludeCentralPoint = CB_ezero->isChecked();
-    in.excludeBasePlane = CB_epiano->isChecked();
-    in.objectSize = obj_size;
-    in.objectHeight = obj_height;
-    in.cameraDistance = cam_dist;
-
-    const planner::WriteResult r = chosenLayout.kind == planner::LayoutKind::Grid
-                                       ? planner::Generate(in, pattern, planner::kAcquisitionFile)
-                                       : planner::GenerateLayout(in, chosenLayout, pattern, planner::kAcquisitionFile);
-    lastGenerated = in;
-    lastLayout = chosenLayout;
+    takePatternFields();
+    const planner::WriteResult r = document->generate(planner::kAcquisitionFile);
     AppIdle();
-    emit patternGenerated();
     if (!r.ok) {
         // The file is all the rig gets: the operator must know it is missing.
         // The positions are drawn all the same.
@@ -454,10 +481,55 @@ void TForm1::Button2Click()
     }
 }
 
+void TForm1::showPlan(unsigned parts)
+{
+    const planner::Plan &plan = document->plan();
+    const planner::PatternInput &in = plan.input;
+    if (parts & PlanDocument::SetUp) {
+        CSE_size->setValue(in.objectSize);
+        CSE_hgh->setValue(in.objectHeight);
+        CSE_camdist->setValue(in.cameraDistance);
+    }
+    if (parts & PlanDocument::PatternFields) {
+        CSE_viewd->setValue(in.viewDistance);
+        CSE_hangle->setValue(in.horizontalStep);
+        CSE_vangle->setValue(in.verticalStep);
+        CB_ezero->setChecked(in.excludeCentralPoint);
+        CB_epiano->setChecked(in.excludeBasePlane);
+    }
+    if (parts & PlanDocument::Layout) {
+        // The steps and the exclusions are the grid's alone.
+        const bool grid = plan.layout.kind == planner::LayoutKind::Grid;
+        for (QWidget *w : std::initializer_list<QWidget *>{CSE_hangle, CSE_vangle, CB_ezero, CB_epiano, Label5, Label6})
+            w->setEnabled(grid);
+        if (auto *b = findChild<QToolButton *>(QStringLiteral("TB_layout")))
+            b->setToolTip(
+                grid ? QStringLiteral("Layout of the positions: now the grid of the two angle steps")
+                     : QStringLiteral("Layout of the positions: now %1")
+                           .arg(QString::fromStdString(planner::LayoutName(plan.layout.kind) + std::string(", ") +
+                                                       planner::LayoutDescription(plan.layout))));
+    }
+    markNotApplied();
+}
+
+void TForm1::markNotApplied()
+{
+    const planner::PatternInput &in = document->plan().input;
+    const std::pair<SpinEdit *, int> fields[] = {
+        {CSE_size, in.objectSize}, {CSE_hgh, in.objectHeight}, {CSE_camdist, in.cameraDistance}};
+    for (const auto &[field, applied] : fields)
+        field->SetNotApplied(field->Value() != applied, applied);
+}
+
+void TForm1::ShowNotice(const QString &text)
+{
+    if (PanelOGL) PanelOGL->ShowNotice(text, noticeDurationMs);
+}
+
 QString TForm1::RunOpenDialog()
 {
     // Where the last model came from, with no name filled in.
-    if (!lastModelFolder.isEmpty()) Open_ply->setDirectory(lastModelFolder);
+    if (const QString folder = settings::ModelFolder(); !folder.isEmpty()) Open_ply->setDirectory(folder);
     Open_ply->selectFile(QString());
     if (Open_ply->exec() != QDialog::Accepted) return {};
     const QStringList files = Open_ply->selectedFiles();
@@ -469,35 +541,30 @@ void TForm1::TB_loadmodelClick()
     if (loading_) return;
     const QString fileName = chooseModelFile();
     if (fileName.isEmpty()) return; // cancelled: the mesh stays as it is
-    lastModelFolder = QFileInfo(fileName).absolutePath();
+    settings::SetModelFolder(QFileInfo(fileName).absolutePath());
     LoadModel(fileName);
 }
 
 int TForm1::LoadModel(const QString &fileName)
 {
     loading_ = true;
-    modelDrawing->ModelAboutToChange();
-    const ModelLoadOutcome out = LoadModelFile(this, progressDelayMs, fileName, mesh, model_arrays);
-    modelDrawing->ModelChanged(out.load.ok());
+    const ModelLoadOutcome out = document->loadModel(this, progressDelayMs, fileName);
     lastLoadShowedProgress = out.showedProgress;
     loading_ = false;
     if (!out.load.ok()) {
         // The previous model stays; a notice over the view says why, and
         // goes by itself.
-        PanelOGL->ShowNotice(QStringLiteral("Could not load %1:\n%2")
-                                 .arg(QFileInfo(fileName).fileName(), QString::fromStdString(out.load.reason)),
-                             noticeDurationMs);
+        ShowNotice(QStringLiteral("Could not load %1:\n%2")
+                       .arg(QFileInfo(fileName).fileName(), QString::fromStdString(out.load.reason)));
     } else if (!out.load.converted.empty()) {
         // Loaded, but not quite as written: say what changed.
         QStringList changes;
         for (const std::string &c : out.load.converted)
             changes << QString::fromStdString(c);
-        PanelOGL->ShowNotice(
-            QStringLiteral("Loaded %1:\n%2").arg(QFileInfo(fileName).fileName(), changes.join(QLatin1Char('\n'))),
-            noticeDurationMs);
+        ShowNotice(
+            QStringLiteral("Loaded %1:\n%2").arg(QFileInfo(fileName).fileName(), changes.join(QLatin1Char('\n'))));
     }
     AppIdle();
-    if (out.load.ok()) emit modelLoaded();
     return out.load.result;
 }
 
@@ -536,14 +603,16 @@ void TForm1::FormPaint()
 {
     scene::BeginFrame();
     track.Apply();
+    // The applied set-up with the positions generated last.
+    const planner::PatternInput &set = document->plan().input;
     scene::SceneInput in;
-    in.obj_size = obj_size;
-    in.obj_height = obj_height;
-    in.cam_dist = cam_dist;
+    in.obj_size = set.objectSize;
+    in.obj_height = set.objectHeight;
+    in.cam_dist = set.cameraDistance;
     in.zoom = zoom;
     in.zoom_ref = zoom_ref;
-    in.positions = &positions;
-    modelDrawing->PrepareFrame(in, model_arrays);
+    in.positions = &document->pattern().positions;
+    modelDrawing->PrepareFrame(in, document->modelArrays());
     scene::DrawScene(in);
 }
 
@@ -658,4 +727,189 @@ void TForm1::ViewFailed(const QString &message)
     // The panel's own caption shows where the scene cannot be drawn.
     if (PanelOGL) PanelOGL->hide();
     showMessage(QMessageBox::Warning, message);
+}
+
+// The File menu: the plan files, and the commands of the toolbar that
+// belong with them. The menu bar sits above the toolbar; the panels keep
+// their sizes below it.
+void TForm1::buildMenu()
+{
+    MainMenu = new QMenuBar(this);
+    MainMenu->setObjectName("MainMenu");
+    // In the window, wherever the desktop would put menus: the layout below
+    // depends on its height.
+    MainMenu->setNativeMenuBar(false);
+    M_file = MainMenu->addMenu(QStringLiteral("&File"));
+    M_file->setObjectName("M_file");
+    auto add = [this](const char *name, const QString &text, const QKeySequence &keys, auto handler) {
+        QAction *a = M_file->addAction(text);
+        a->setObjectName(name);
+        a->setShortcut(keys);
+        // Also the window's own, so the keys work while the menu is closed.
+        addAction(a);
+        connect(a, &QAction::triggered, this, handler);
+        return a;
+    };
+    A_openplan = add("A_openplan", QStringLiteral("&Open plan\u2026"), QKeySequence::Open, [this] { FileOpenClick(); });
+    A_saveplan = add("A_saveplan", QStringLiteral("&Save plan"), QKeySequence::Save, [this] { FileSaveClick(); });
+    A_saveplanas = add("A_saveplanas", QStringLiteral("Save plan &as\u2026"),
+                       QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), [this] { FileSaveAsClick(); });
+    M_recent = M_file->addMenu(QStringLiteral("&Recent plans"));
+    M_recent->setObjectName("M_recent");
+    M_file->addSeparator();
+    A_openmodel =
+        add("A_openmodel", QStringLiteral("Open &model\u2026"), QKeySequence(), [this] { TB_loadmodelClick(); });
+    A_exportlights = M_file->addAction(QString::fromUtf8(LightExportAction::kText));
+    A_exportlights->setObjectName("A_exportlights");
+    A_exportlights->setEnabled(false); // until the first "Generate -->"
+    M_file->addSeparator();
+    A_quit = add("A_quit", QStringLiteral("&Quit"), QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { close(); });
+    updateRecentMenu();
+    menuHeight_ = MainMenu->sizeHint().height();
+}
+
+void TForm1::connectDocument()
+{
+    connect(document, &PlanDocument::planChanged, this, [this](unsigned parts) {
+        showPlan(parts);
+        AppIdle();
+    });
+    connect(document, &PlanDocument::patternGenerated, this, [this] {
+        A_exportlights->setEnabled(true);
+        AppIdle();
+    });
+    connect(document, &PlanDocument::modelAboutToChange, this, [this] { modelDrawing->ModelAboutToChange(); });
+    connect(document, &PlanDocument::modelChanged, this, [this](bool replaced) {
+        modelDrawing->ModelChanged(replaced);
+        AppIdle();
+    });
+    connect(document, &PlanDocument::modelArraysChanged, this, [this] { AppIdle(); });
+    connect(document, &PlanDocument::fileChanged, this, [this] { updateTitle(); });
+}
+
+void TForm1::updateTitle()
+{
+    const QString caption = QString::fromLatin1(kCaption);
+    const QString path = document->filePath();
+    setWindowTitle(path.isEmpty() ? caption : QFileInfo(path).fileName() + QStringLiteral(" - ") + caption);
+}
+
+void TForm1::updateRecentMenu()
+{
+    M_recent->clear();
+    const QStringList recent = settings::RecentPlans();
+    for (int i = 0; i < recent.size(); ++i) {
+        const QString path = recent[i];
+        const QFileInfo info(path);
+        QAction *a = M_recent->addAction(QStringLiteral("&%1 %2  (%3)")
+                                             .arg(i + 1)
+                                             .arg(info.fileName(), QDir::toNativeSeparators(info.absolutePath())));
+        a->setData(path);
+        connect(a, &QAction::triggered, this, [this, path] { OpenPlan(path); });
+    }
+    if (recent.isEmpty()) M_recent->addAction(QStringLiteral("(none)"))->setEnabled(false);
+    M_recent->addSeparator();
+    QAction *clear = M_recent->addAction(QStringLiteral("Clear recent plans"));
+    clear->setEnabled(!recent.isEmpty());
+    connect(clear, &QAction::triggered, this, [this] {
+        settings::ClearRecentPlans();
+        updateRecentMenu();
+    });
+}
+
+void TForm1::FileOpenClick()
+{
+    const QString path = choosePlanToOpen();
+    if (!path.isEmpty()) OpenPlan(path);
+}
+
+void TForm1::FileSaveClick()
+{
+    if (document->filePath().isEmpty())
+        FileSaveAsClick();
+    else
+        SavePlan(document->filePath());
+}
+
+void TForm1::FileSaveAsClick()
+{
+    QString suggested = document->filePath();
+    if (suggested.isEmpty()) {
+        const QString folder = settings::PlanFolder();
+        suggested = QDir(folder.isEmpty() ? QDir::currentPath() : folder)
+                        .filePath(QStringLiteral("plan") + QLatin1String(planner::kPlanExtension));
+    }
+    QString path = choosePlanToSave(suggested);
+    if (path.isEmpty()) return;
+    if (!path.endsWith(QLatin1String(planner::kPlanExtension), Qt::CaseInsensitive))
+        path += QLatin1String(planner::kPlanExtension);
+    SavePlan(path);
+}
+
+bool TForm1::OpenPlan(const QString &path)
+{
+    const std::string native = QFile::encodeName(path).toStdString();
+    const planner::PlanFileRead r = planner::ReadPlanFile(native);
+    if (!r.ok) {
+        showMessage(
+            QMessageBox::Warning,
+            QStringLiteral("The plan could not be opened:\n%1\n\nLengths in a plan are millimetres, angles degrees.")
+                .arg(QString::fromLocal8Bit(r.message(native).c_str())));
+        if (!QFileInfo::exists(path)) {
+            settings::RemoveRecentPlan(QFileInfo(path).absoluteFilePath());
+            updateRecentMenu();
+        }
+        return false;
+    }
+    planner::Plan plan = r.plan;
+    plan.modelPath = planner::ResolveModelPath(native, plan.modelPath);
+    // A model the plan does not name is not left standing in its set-up.
+    const bool sameModel =
+        !plan.modelPath.empty() && plan.modelPath == document->plan().modelPath && document->hasModel();
+    if (!sameModel && !document->mesh().vertices.empty()) document->clearModel();
+    // Every field, the layout and the options; the set-up applied as
+    // "Apply ->" would.
+    document->setPlan(plan);
+    document->setFile(path, r.document);
+    settings::SetPlanFolder(QFileInfo(path).absolutePath());
+    settings::AddRecentPlan(path);
+    updateRecentMenu();
+    // A model that cannot be loaded says so in the load notice; the plan
+    // keeps its path, and the rest.
+    if (!plan.modelPath.empty() && !sameModel) LoadModel(QFile::decodeName(QByteArray::fromStdString(plan.modelPath)));
+    return true;
+}
+
+bool TForm1::SavePlan(const QString &path)
+{
+    // The applied set-up; the pattern fields as they show.
+    takePatternFields();
+    planner::Plan plan = document->plan();
+    // A model beside the plan, or in a folder under it, is written relative
+    // to it, so that the two can move together.
+    if (!plan.modelPath.empty()) {
+        const QString model = QFile::decodeName(QByteArray::fromStdString(plan.modelPath));
+        const QString relative = QFileInfo(path).absoluteDir().relativeFilePath(model);
+        if (!relative.startsWith(QLatin1String(".."))) plan.modelPath = QFile::encodeName(relative).toStdString();
+    }
+    const std::string native = QFile::encodeName(path).toStdString();
+    const std::string text = planner::PlanText(plan, document->fileText());
+    const planner::WriteResult w = planner::WritePlanFile(native, plan, document->fileText());
+    if (!w.ok) {
+        showMessage(
+            QMessageBox::Warning,
+            QStringLiteral("The plan could not be saved:\n%1").arg(QString::fromLocal8Bit(w.message().c_str())));
+        return false;
+    }
+    document->setFile(path, text);
+    settings::SetPlanFolder(QFileInfo(path).absolutePath());
+    settings::AddRecentPlan(path);
+    updateRecentMenu();
+    return true;
+}
+
+void TForm1::closeEvent(QCloseEvent *e)
+{
+    settings::SetWindowGeometry(saveGeometry());
+    QWidget::closeEvent(e);
 }

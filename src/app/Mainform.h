@@ -1,13 +1,13 @@
 #pragma once
-// The main window: the parameter panel, the 3D view of the set-up and the
-// log line. TForm1 holds all run-time state; its handlers gather the inputs
-// and call into the planner, the trackball and the mesh import.
+// The main window: the File menu, the parameter panel, the 3D view of the
+// set-up and the log line. The plan, its positions and the model live in
+// the document (PlanDocument); TForm1 holds the controls, their handlers and
+// the view's own state (trackball, zoom, mouse). The handlers gather the
+// inputs and hand them to the document, and the controls follow it.
 
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <optional>
-#include <vector>
 
 #include <QIcon>
 #include <QList>
@@ -15,17 +15,16 @@
 #include <QString>
 #include <QWidget>
 
-#include "app/ModelArrays.h"
-#include "app/ModelMesh.h"
-#include "nuk/Point3.h"
+#include "app/WindowHost.h"
 #include "nuk/tools/Hand.h"
-#include "planner/Layout.h"
-#include "planner/Pattern.h"
 
+class QAction;
 class QCheckBox;
 class QFileDialog;
 class QFrame;
 class QLabel;
+class QMenu;
+class QMenuBar;
 class QPlainTextEdit;
 class QPushButton;
 class QToolBar;
@@ -36,16 +35,29 @@ class GLView;
 class LightExportAction;
 class LightCoverage;
 class ModelDrawing;
+class PlanDocument;
 class SpinEdit;
 
-class TForm1 : public QWidget
+class TForm1 : public QWidget, public WindowHost
 {
     Q_OBJECT
 public:
     explicit TForm1(QWidget *parent = nullptr);
     ~TForm1() override;
 
+    // The plan, its positions and the model.
+    PlanDocument *document = nullptr;
+
     // Controls, named as in the layout.
+    QMenuBar *MainMenu;
+    QMenu *M_file;
+    QAction *A_openplan;   // Ctrl+O
+    QAction *A_saveplan;   // Ctrl+S
+    QAction *A_saveplanas; // Ctrl+Shift+S
+    QMenu *M_recent;
+    QAction *A_openmodel;
+    QAction *A_exportlights;
+    QAction *A_quit; // Ctrl+Q
     QToolBar *ToolBar1;
     QFrame *ToolButton1;
     QToolButton *TB_loadmodel;
@@ -81,46 +93,30 @@ public:
     QFileDialog *Open_ply;
     QFileDialog *Save_data;
 
-    // Run-time state, in construction order.
+    // The view's state, in construction order.
     double view_width = 0, view_height = 0;
     nuk::TrackHand track;
     std::int32_t mouse_buttons = 0;
     std::uint8_t dragging = 0;
     float zoom = 1.0f;
-    std::int32_t obj_size = 250;
-    std::int32_t obj_height = 1000;
-    std::int32_t cam_dist = 1000;
-    float zoom_ref = 1500.0f;
-    planner::PatternLists pattern; // positions and the four float lists
-    // The input of the last "Generate -->", for whatever works on the
-    // generated pattern (export, report); empty before the first.
-    std::optional<planner::PatternInput> lastGenerated;
-    // The last generated plan judged against the object and camera of the
-    // last "Apply ->": what the report and the coverage work on.
-    std::optional<planner::PatternInput> PlanInput() const;
-    // The layout "Generate -->" uses (chosen with "Layout…"), and the one
-    // of the last "Generate -->".
-    planner::LayoutInput chosenLayout;
-    std::optional<planner::LayoutInput> lastLayout;
-    std::vector<nuk::Point3f> &positions = pattern.positions;
-    AMesh mesh;
-    ModelArrays model_arrays;          // the mesh as the view draws it, rebuilt per load
+    float zoom_ref = 1500.0f;          // six start object sizes
     LightCoverage *coverage = nullptr; // "Light coverage" and "Fit model to object"
     // The full model at rest, a simplified stand-in while the view moves.
     std::unique_ptr<ModelDrawing> modelDrawing;
 
     // Replaceable for tests: the model file chosen in Open_ply (empty when
+    // cancelled), the plan file chosen to open or to save as (empty when
     // cancelled), and how a message box reaches the operator.
     std::function<QString()> chooseModelFile;
+    std::function<QString()> choosePlanToOpen;
+    std::function<QString(const QString &suggested)> choosePlanToSave;
     std::function<void(QMessageBox::Icon, const QString &)> showMessage;
     // An import running longer than this shows a progress dialog.
     int progressDelayMs = 500;
     bool lastLoadShowedProgress = false;
-    // How long the notice of a failed load, or of a load that converted
-    // something, stays over the view.
+    // How long a notice (a failed load, a load that converted something, a
+    // worker that stopped) stays over the view.
     int noticeDurationMs = 6000;
-    // The folder of the last model chosen; the open dialog starts there.
-    QString lastModelFolder;
 
     // Handlers.
     void Button1Click();
@@ -156,21 +152,32 @@ public:
     // empty string when cancelled.
     QString RunOpenDialog();
 
-    // Adds a button to the toolbar, after the ones already there.
+    // The File menu's plan commands. OpenPlan reads the file and, when it is
+    // a sound plan, sets every field, the layout, the report's and the
+    // exports' options and the model from it, the set-up applied as
+    // "Apply ->" would; a damaged file is refused with a message naming the
+    // file, the key and the reason, and nothing changes. SavePlan writes the
+    // applied set-up and the pattern fields as they show, keeping the keys
+    // of the file the plan was read from. Both return whether they did it.
+    void FileOpenClick();
+    void FileSaveClick();
+    void FileSaveAsClick();
+    bool OpenPlan(const QString &path);
+    bool SavePlan(const QString &path);
+
+    // What the window lends its dialogs and controllers.
     QToolButton *AddToolButton(const char *name, const QString &text, const QString &toolTip,
-                               const QIcon &icon = QIcon());
+                               const QIcon &icon = QIcon()) override;
+    GLView *View() const override { return PanelOGL; }
+    void RequestFrame() override { AppIdle(); }
+    void ShowNotice(const QString &text) override;
+    void ShowMessage(QMessageBox::Icon icon, const QString &text) override { showMessage(icon, text); }
+    QWidget *DialogParent() override { return this; }
 
     static const char *const kCaption;
 
-signals:
-    // After every "Generate -->" (the lists and lastGenerated are new) and
-    // every "Apply ->" (obj_size, obj_height, cam_dist are new).
-    void patternGenerated();
-    void parametersApplied();
-    // After a model loaded successfully (mesh and model_arrays are new).
-    void modelLoaded();
-
 protected:
+    void closeEvent(QCloseEvent *e) override;
     void resizeEvent(QResizeEvent *e) override;
     void showEvent(QShowEvent *e) override;
     void wheelEvent(QWheelEvent *e) override;
@@ -178,11 +185,22 @@ protected:
 
 private:
     void buildControls();
+    void buildMenu();
     void connectView();
+    void connectDocument();
     void layoutPanels();
     void frameDrawn();
+    // The controls from the document's plan.
+    void showPlan(unsigned parts);
+    // The set-up fields whose text is not the applied value, marked.
+    void markNotApplied();
+    // The pattern fields as they show, committed.
+    void takePatternFields();
+    void updateTitle();
+    void updateRecentMenu();
 
     int wheelRemainder_ = 0;
+    int menuHeight_ = 0;
     int toolBarEnd_ = 0; // x where the next toolbar button goes
     bool outerSizeApplied_ = false;
     bool loading_ = false;

@@ -3,6 +3,7 @@
 #include <QTimer>
 
 #include "app/GLView.h"
+#include "app/Job.h"
 #include "app/StandIn.h"
 
 ModelDrawing::ModelDrawing(GLView *view, const AMesh &mesh, QObject *parent)
@@ -12,6 +13,9 @@ ModelDrawing::ModelDrawing(GLView *view, const AMesh &mesh, QObject *parent)
     restTimer_->setSingleShot(true);
     connect(restTimer_, &QTimer::timeout, this, [this] { Rested(); });
     if (view) connect(view, &GLView::contextAboutToGo, this, [this] { ReleaseGL(); });
+    notice = [this](const QString &text) {
+        if (view_) view_->ShowNotice(text);
+    };
 }
 
 ModelDrawing::~ModelDrawing()
@@ -22,7 +26,7 @@ ModelDrawing::~ModelDrawing()
 
 void ModelDrawing::ModelAboutToChange()
 {
-    rebuildIfLoadFails_ = job_ != nullptr;
+    rebuildIfLoadFails_ = build_ != nullptr;
     cancelBuild();
 }
 
@@ -107,45 +111,48 @@ void ModelDrawing::startBuild()
     cancelBuild();
     reapWorkers(false);
     if (mesh_.faces.size() <= budget_) return; // its own stand-in
-    auto job = std::make_shared<Job>();
-    job_ = job;
+    auto build = std::make_shared<Build>();
+    build_ = build;
     const AMesh *mesh = &mesh_;
     const std::size_t budget = budget_;
-    std::thread t([this, job, mesh, budget] {
-        try {
+    Build *b = build.get();
+    build->job = Job::Start(
+        this, QStringLiteral("The simplified model for moving the view"),
+        [b, mesh, budget](Job &job) {
             standin::Input input;
             bool ok;
             {
-                std::lock_guard<std::mutex> lock(job->readingMesh);
-                ok = !job->cancelled && standin::CopyInput(*mesh, input, &job->cancelled);
+                std::lock_guard<std::mutex> lock(b->readingMesh);
+                ok = !job.Cancelled() && standin::CopyInput(*mesh, input, &job.CancelFlag());
             }
-            auto result = std::make_shared<ModelArrays>();
-            ok = ok && standin::Simplify(std::move(input), budget, *result, &job->cancelled);
-            if (ok && !job->cancelled)
-                QMetaObject::invokeMethod(
-                    this, [this, job, result] { accept(job, result); }, Qt::QueuedConnection);
-        } catch (...) {
-            // No stand-in: the full model is drawn while moving too.
-        }
-        job->done = true;
-    });
-    workers_.push_back({job, std::move(t)});
+            ok = ok && standin::Simplify(std::move(input), budget, b->result, &job.CancelFlag());
+            b->ok = ok && !job.Cancelled();
+        },
+        [this, weak = std::weak_ptr<Build>(build)](bool failed) {
+            const std::shared_ptr<Build> done = weak.lock();
+            if (done && !failed && done->ok) accept(done);
+            reapWorkers(false);
+        },
+        [this](const QString &text) {
+            if (notice) notice(text + QStringLiteral("; the full model is drawn instead."));
+        });
+    workers_.push_back(build);
 }
 
 void ModelDrawing::cancelBuild()
 {
-    if (!job_) return;
-    job_->cancelled = true;
+    if (!build_) return;
+    build_->job->Cancel();
     // Once the lock is had, the worker no longer reads the mesh.
-    std::lock_guard<std::mutex> wait(job_->readingMesh);
-    job_.reset();
+    std::lock_guard<std::mutex> wait(build_->readingMesh);
+    build_.reset();
 }
 
 void ModelDrawing::reapWorkers(bool all)
 {
     for (auto it = workers_.begin(); it != workers_.end();) {
-        if (all || it->job->done) {
-            it->thread.join();
+        if (all || (*it)->job->Ended()) {
+            (*it)->job->Wait();
             it = workers_.erase(it);
         } else {
             ++it;
@@ -153,12 +160,11 @@ void ModelDrawing::reapWorkers(bool all)
     }
 }
 
-void ModelDrawing::accept(const std::shared_ptr<Job> &job, std::shared_ptr<ModelArrays> result)
+void ModelDrawing::accept(const std::shared_ptr<Build> &build)
 {
-    if (job != job_) return; // a build that was dropped
-    job_.reset();
-    std::swap(standIn_, *result);
+    if (build != build_) return; // a build that was dropped
+    build_.reset();
+    std::swap(standIn_, build->result);
     standInBuffers_.Stale();
-    reapWorkers(false);
     emit standInReady();
 }

@@ -4,18 +4,18 @@
 // a simplified stand-in, and the full model again once the view has rested
 // for a moment. Each comes from buffer objects when the context has them.
 //
-// The stand-in is built on a worker thread after every load, so the load
-// itself takes no longer; until it is ready, and for a model within the
+// The stand-in is built on a worker thread (a Job) after every load, so the
+// load itself takes no longer; until it is ready, and for a model within the
 // budget, the full model is drawn throughout. A new load drops a stand-in
 // still being built. The worker copies what it needs from the mesh first and
 // then leaves it alone; ModelAboutToChange() waits only for that copy to
-// notice it is cancelled, a matter of microseconds.
+// notice it is cancelled, a matter of microseconds. A worker that fails says
+// so in a notice; the full model is then drawn while moving too.
 
-#include <atomic>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -28,6 +28,7 @@
 #include "nuk/Mesh/AMesh.h"
 
 class GLView;
+class Job;
 class QTimer;
 
 class ModelDrawing : public QObject
@@ -70,7 +71,7 @@ public:
 
     bool StandInReady() const { return !standIn_.empty(); }
     const ModelArrays &StandIn() const { return standIn_; }
-    bool Building() const { return job_ != nullptr; }
+    bool Building() const { return build_ != nullptr; }
     bool Moving() const { return moving_; }
     // Whether the last frame with a model drew it from buffer objects.
     bool LastFrameFromBuffers() const { return lastFromBuffers_; }
@@ -80,26 +81,29 @@ public:
     quint64 StandInFrames() const { return standInFrames_; }
     quint64 FullFrames() const { return fullFrames_; }
 
+    // Where a failed build is reported; by default the view's notice.
+    std::function<void(const QString &)> notice;
+
     static constexpr int kDefaultRestMs = 150;
 
 signals:
     void standInReady();
 
 private:
-    struct Job {
-        std::atomic<bool> cancelled{false};
-        std::atomic<bool> done{false};
-        std::mutex readingMesh; // held while the worker copies the mesh
-    };
-    struct Worker {
+    // One build: the lock held while the worker copies the mesh, the result
+    // once it is whole, and the worker (last, so that it is waited for
+    // before the rest goes).
+    struct Build {
+        std::mutex readingMesh;
+        ModelArrays result;
+        bool ok = false;
         std::shared_ptr<Job> job;
-        std::thread thread;
     };
 
     void startBuild();
     void cancelBuild();
     void reapWorkers(bool all);
-    void accept(const std::shared_ptr<Job> &job, std::shared_ptr<ModelArrays> result);
+    void accept(const std::shared_ptr<Build> &build);
 
     QPointer<GLView> view_;
     const AMesh &mesh_;
@@ -116,8 +120,8 @@ private:
     ModelArrays standIn_;
     ModelBuffers fullBuffers_;
     ModelBuffers standInBuffers_;
-    std::shared_ptr<Job> job_; // the build whose result is wanted
-    std::vector<Worker> workers_;
+    std::shared_ptr<Build> build_; // the build whose result is wanted
+    std::vector<std::shared_ptr<Build>> workers_;
 
     quint64 standInFrames_ = 0;
     quint64 fullFrames_ = 0;

@@ -8,9 +8,11 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
-#include "app/Mainform.h"
+#include "app/AppSettings.h"
+#include "app/PlanDocument.h"
 #include "plot/PlanPlot.h"
 
 PlanPlotView::PlanPlotView(QWidget *parent) : QWidget(parent) { setMinimumSize(480, 360); }
@@ -35,11 +37,12 @@ void PlanPlotView::paintEvent(QPaintEvent *)
 namespace
 {
 
-QDoubleSpinBox *MakeField(QWidget *parent, const char *name, double lo, double hi, double value, const QString &suffix)
+QDoubleSpinBox *MakeField(QWidget *parent, const char *name, double lo, double hi, double value, const QString &suffix,
+                          int decimals)
 {
     auto *s = new QDoubleSpinBox(parent);
     s->setObjectName(name);
-    s->setDecimals(1);
+    s->setDecimals(decimals);
     s->setRange(lo, hi);
     s->setValue(value);
     s->setSuffix(suffix);
@@ -49,7 +52,7 @@ QDoubleSpinBox *MakeField(QWidget *parent, const char *name, double lo, double h
 
 } // namespace
 
-PlanReportDialog::PlanReportDialog(TForm1 *form) : QDialog(form), form_(form)
+PlanReportDialog::PlanReportDialog(PlanDocument *document, QWidget *parent) : QDialog(parent), document_(document)
 {
     setObjectName("PlanReportDialog");
     setWindowTitle(QStringLiteral("Plan report"));
@@ -60,12 +63,12 @@ PlanReportDialog::PlanReportDialog(TForm1 *form) : QDialog(form), form_(form)
     framingKnown->setObjectName("framingKnown");
     const QString mm = QStringLiteral(" mm");
     sensorWidth =
-        MakeField(this, "sensorWidth", planner::kMinSensorSide, planner::kMaxSensorSide, lens.sensorWidth, mm);
+        MakeField(this, "sensorWidth", planner::kMinSensorSide, planner::kMaxSensorSide, lens.sensorWidth, mm, 2);
     sensorHeight =
-        MakeField(this, "sensorHeight", planner::kMinSensorSide, planner::kMaxSensorSide, lens.sensorHeight, mm);
-    focalLength = MakeField(this, "focalLength", planner::kMinFocal, planner::kMaxFocal, lens.focalLength, mm);
+        MakeField(this, "sensorHeight", planner::kMinSensorSide, planner::kMaxSensorSide, lens.sensorHeight, mm, 2);
+    focalLength = MakeField(this, "focalLength", planner::kMinFocal, planner::kMaxFocal, lens.focalLength, mm, 2);
     grazingBelow = MakeField(this, "grazingBelow", planner::kMinGrazing, planner::kMaxGrazing,
-                             planner::ReportOptions().grazingBelow, QStringLiteral("\u00B0"));
+                             planner::ReportOptions().grazingBelow, QStringLiteral("\u00B0"), 1);
 
     auto *inputs = new QFormLayout;
     inputs->addRow(framingKnown);
@@ -81,6 +84,13 @@ PlanReportDialog::PlanReportDialog(TForm1 *form) : QDialog(form), form_(form)
     figures->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     figures->setMinimumWidth(560);
 
+    mismatch = new QLabel(this);
+    mismatch->setObjectName("mismatch");
+    mismatch->setWordWrap(true);
+    mismatch->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    mismatch->setStyleSheet(QStringLiteral("QLabel { background: #fff1c4; color: #5a3a00; padding: 6px; }"));
+    mismatch->hide();
+
     auto *right = new QVBoxLayout;
     right->addLayout(inputs);
     auto *units = new QLabel(QStringLiteral("Lengths in millimetres, angles in degrees. The set-up is the one last "
@@ -88,6 +98,7 @@ PlanReportDialog::PlanReportDialog(TForm1 *form) : QDialog(form), form_(form)
                              this);
     units->setWordWrap(true);
     right->addWidget(units);
+    right->addWidget(mismatch);
     right->addWidget(figures, 1);
 
     plotView = new PlanPlotView(this);
@@ -97,25 +108,54 @@ PlanReportDialog::PlanReportDialog(TForm1 *form) : QDialog(form), form_(form)
     layout->addLayout(right);
     resize(1280, 720);
 
+    showOptions();
     const auto refresh = [this] { Refresh(); };
-    connect(form, &TForm1::patternGenerated, this, refresh);
-    connect(form, &TForm1::parametersApplied, this, refresh);
+    connect(document, &PlanDocument::patternGenerated, this, refresh);
+    connect(document, &PlanDocument::planChanged, this, [this](unsigned parts) {
+        if (parts & PlanDocument::Report) showOptions();
+        Refresh();
+    });
     for (QDoubleSpinBox *s : {sensorWidth, sensorHeight, focalLength, grazingBelow})
-        connect(s, &QDoubleSpinBox::valueChanged, this, refresh);
+        connect(s, &QDoubleSpinBox::valueChanged, this, [this] { takeOptions(); });
     connect(framingKnown, &QCheckBox::toggled, this, [this](bool on) {
         for (QDoubleSpinBox *s : {sensorWidth, sensorHeight, focalLength})
             s->setEnabled(on);
-        Refresh();
+        takeOptions();
     });
-    for (QDoubleSpinBox *s : {sensorWidth, sensorHeight, focalLength})
-        s->setEnabled(false);
     Refresh();
 }
 
-PlanReportDialog *PlanReportDialog::Open(TForm1 *form)
+void PlanReportDialog::showOptions()
 {
-    auto *d = form->findChild<PlanReportDialog *>(QStringLiteral("PlanReportDialog"), Qt::FindDirectChildrenOnly);
-    if (!d) d = new PlanReportDialog(form);
+    const planner::Plan &plan = document_->plan();
+    // Unknown in the plan, the sensor and lens last used stay in the fields.
+    const planner::Framing f = plan.framing ? *plan.framing : settings::Report().framing;
+    const QSignalBlocker b1(framingKnown), b2(sensorWidth), b3(sensorHeight), b4(focalLength), b5(grazingBelow);
+    framingKnown->setChecked(plan.framing.has_value());
+    sensorWidth->setValue(f.sensorWidth);
+    sensorHeight->setValue(f.sensorHeight);
+    focalLength->setValue(f.focalLength);
+    grazingBelow->setValue(plan.grazingBelow);
+    for (QDoubleSpinBox *s : {sensorWidth, sensorHeight, focalLength})
+        s->setEnabled(plan.framing.has_value());
+}
+
+void PlanReportDialog::takeOptions()
+{
+    const planner::Framing f{sensorWidth->value(), sensorHeight->value(), focalLength->value()};
+    settings::ReportChoice remembered;
+    remembered.framingKnown = framingKnown->isChecked();
+    remembered.framing = f;
+    remembered.grazingBelow = grazingBelow->value();
+    settings::SetReport(remembered);
+    document_->setReportOptions(framingKnown->isChecked() ? std::optional<planner::Framing>(f) : std::nullopt,
+                                grazingBelow->value());
+}
+
+PlanReportDialog *PlanReportDialog::Open(PlanDocument *document, QWidget *parent)
+{
+    auto *d = parent->findChild<PlanReportDialog *>(QStringLiteral("PlanReportDialog"), Qt::FindDirectChildrenOnly);
+    if (!d) d = new PlanReportDialog(document, parent);
     d->show();
     d->raise();
     d->activateWindow();
@@ -125,19 +165,15 @@ PlanReportDialog *PlanReportDialog::Open(TForm1 *form)
 void PlanReportDialog::Refresh()
 {
     plotView->setReport(nullptr);
-    report_.reset();
-    if (!form_->lastGenerated) {
+    report_ = document_->report();
+    const QString note =
+        document_->mismatchText(QStringLiteral("This report judges the positions against the set-up applied now."));
+    mismatch->setText(note);
+    mismatch->setVisible(!note.isEmpty());
+    if (!report_) {
         figures->setPlainText(QStringLiteral("No plan yet: press \"Generate -->\"."));
         return;
     }
-    // The positions of the last "Generate -->", judged against the object
-    // and camera of the last "Apply ->".
-    const planner::PatternInput in = *form_->PlanInput();
-    planner::ReportOptions options;
-    options.grazingBelow = grazingBelow->value();
-    if (framingKnown->isChecked())
-        options.framing = planner::Framing{sensorWidth->value(), sensorHeight->value(), focalLength->value()};
-    report_ = planner::ComputePlanReport(in, form_->pattern, options);
     figures->setPlainText(QString::fromStdString(planner::ReportText(*report_)));
     plotView->setReport(&*report_);
 }

@@ -1,8 +1,12 @@
 #pragma once
 // "Plan report…": the polar plot of the plan and its figures beside it, in a
-// window of its own that stays open while the operator works on. It follows
-// every "Generate -->" and "Apply ->", and its own inputs: the sensor and the
-// lens (for the framing and the lights in the picture) and the grazing limit.
+// window of its own that stays open while the operator works on. It shows
+// the document's report (the applied set-up with the positions generated
+// last) and follows every change of it. Its own inputs, the sensor and the
+// lens (for the framing and the lights in the picture) and the grazing
+// limit, are the plan's report options: the coverage and the exports count
+// the same usable positions. When the plan is not the one ./acquisition.txt
+// was generated with, it says so above the figures.
 
 #include <optional>
 
@@ -15,7 +19,7 @@ class QCheckBox;
 class QDoubleSpinBox;
 class QLabel;
 class QPlainTextEdit;
-class TForm1;
+class PlanDocument;
 
 // Paints the plot at whatever size it is given.
 class PlanPlotView : public QWidget
@@ -37,12 +41,12 @@ class PlanReportDialog : public QDialog
 {
     Q_OBJECT
 public:
-    explicit PlanReportDialog(TForm1 *form);
+    PlanReportDialog(PlanDocument *document, QWidget *parent);
 
     // The window's one report dialog, made on first use, shown and raised.
-    static PlanReportDialog *Open(TForm1 *form);
+    static PlanReportDialog *Open(PlanDocument *document, QWidget *parent);
 
-    // Judges the last generated positions against the last applied set-up.
+    // The document's report as it is now.
     void Refresh();
 
     const std::optional<planner::PlanReport> &report() const { return report_; }
@@ -52,10 +56,16 @@ public:
     QDoubleSpinBox *sensorHeight; // mm
     QDoubleSpinBox *focalLength;  // mm
     QDoubleSpinBox *grazingBelow; // degrees
+    QLabel *mismatch;             // shown while the plan is not the file's
     PlanPlotView *plotView;
     QPlainTextEdit *figures;
 
 private:
-    TForm1 *form_;
+    // The fields from the plan's options, without handing them back.
+    void showOptions();
+    // The plan's options from the fields.
+    void takeOptions();
+
+    PlanDocument *document_;
     std::optional<planner::PlanReport> report_;
 };

@@ -1,6 +1,8 @@
 #include "app/SpinEdit.h"
 
 #include <QCoreApplication>
+#include <QLineEdit>
+#include <QStyle>
 #include <QWheelEvent>
 
 SpinEdit::SpinEdit(QWidget *parent, const planner::ParameterSpec &spec) : QSpinBox(parent), spec_(spec)
@@ -10,8 +12,33 @@ SpinEdit::SpinEdit(QWidget *parent, const planner::ParameterSpec &spec) : QSpinB
     setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
     // Not WheelFocus: a wheel turn over an unfocused field is the view's.
     setFocusPolicy(Qt::StrongFocus);
-    setToolTip(QStringLiteral("%1: %2").arg(QString::fromUtf8(spec.meaning), QString::fromStdString(RangeText(spec))));
+    setToolTip(baseToolTip());
+    connect(lineEdit(), &QLineEdit::textChanged, this, [this] { emit textEdited(); });
 }
+
+QString SpinEdit::baseToolTip() const
+{
+    return QStringLiteral("%1: %2").arg(QString::fromUtf8(spec_.meaning), QString::fromStdString(RangeText(spec_)));
+}
+
+void SpinEdit::SetNotApplied(bool on, int appliedValue)
+{
+    if (NotApplied() == on && (!on || property("appliedValue").toInt() == appliedValue)) return;
+    setProperty("notApplied", on);
+    setProperty("appliedValue", appliedValue);
+    const QString unit = QString::fromLatin1(spec_.unit);
+    setToolTip(on ? baseToolTip() + QStringLiteral("\nNot applied: the plan still uses %1 %2. Press \"Apply ->\" to "
+                                                   "take the value typed here.")
+                                        .arg(appliedValue)
+                                        .arg(unit)
+                  : baseToolTip());
+    // The style sheet's property selector is matched at polish time.
+    style()->unpolish(this);
+    style()->polish(this);
+    update();
+}
+
+bool SpinEdit::NotApplied() const { return property("notApplied").toBool(); }
 
 int SpinEdit::Value() const { return planner::ClampedValue(spec_, cleanText().toStdString()); }
 

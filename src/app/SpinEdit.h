@@ -24,6 +24,18 @@ public:
 
     const planner::ParameterSpec &Spec() const { return spec_; }
 
+    // Marks the field as typed but not taken yet (the dynamic property
+    // "notApplied", which the window's style sheet tints), and says so in
+    // its tooltip with the value in use.
+    void SetNotApplied(bool on, int appliedValue = 0);
+    bool NotApplied() const;
+
+signals:
+    // The text changed, by a keystroke or by the program; unlike
+    // textChanged, also for text that is not a value yet ("5" on the way to
+    // "50").
+    void textEdited();
+
 protected:
     QValidator::State validate(QString &input, int &pos) const override;
     int valueFromText(const QString &text) const override;
@@ -31,5 +43,7 @@ protected:
     void wheelEvent(QWheelEvent *e) override;
 
 private:
+    QString baseToolTip() const;
+
     const planner::ParameterSpec &spec_;
 };

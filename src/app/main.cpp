@@ -64,6 +64,8 @@ int main(int argc, char **argv)
     // same kind everywhere.
     QSurfaceFormat::setDefaultFormat(GLView::ViewFormat());
     QApplication app(argc, argv);
+    // QSettings: ~/.config/Quorvel/Quorvel.conf.
+    QApplication::setOrganizationName(QStringLiteral("Quorvel"));
     QApplication::setApplicationName(QStringLiteral("Quorvel"));
     QApplication::setApplicationVersion(QStringLiteral(QUORVEL_VERSION));
     // Lets the desktop match the window to its launcher and icon.

@@ -13,6 +13,7 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include "GuiTestSupport.h"
 #include "app/AboutDialog.h"
 #include "app/GLView.h"
 #include "app/Mainform.h"
@@ -34,7 +35,8 @@ QImage Pixels(const QIcon &icon, int size)
 
 QImage DrawnFile(const QString &name)
 {
-    return QImage(QStringLiteral(QUORVEL_SOURCE_DIR "/data/icons/png/") + name).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    return QImage(QStringLiteral(QUORVEL_SOURCE_DIR "/data/icons/png/") + name)
+        .convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 
 } // namespace
@@ -47,7 +49,11 @@ private:
     std::unique_ptr<TForm1> form;
 
 private slots:
-    void init() { form = std::make_unique<TForm1>(); }
+    void init()
+    {
+        guitest::ForgetSettings();
+        form = std::make_unique<TForm1>();
+    }
     void cleanup() { form.reset(); }
 
     void questionMarkOpensTheAboutBox()

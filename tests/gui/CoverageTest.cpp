@@ -20,57 +20,17 @@
 #include "app/GLView.h"
 #include "app/LightCoverage.h"
 #include "app/Mainform.h"
+#include "app/PlanDocument.h"
 #include "app/SpinEdit.h"
 
 using guitest::FromUnit;
 using guitest::Near;
 using guitest::PixelAt;
+using guitest::Ply;
 using guitest::ScratchDir;
 
 namespace
 {
-
-// An ASCII PLY file of points and triangles.
-struct Ply {
-    QList<QVector3D> points;
-    QList<std::array<int, 3>> triangles;
-
-    // A square of side `side` centred at c, facing +Z (or -Z), as a grid
-    // of n x n cells.
-    void square(const QVector3D &c, float side, int n = 1, bool facingPlusZ = true)
-    {
-        const int first = int(points.size());
-        for (int j = 0; j <= n; ++j)
-            for (int i = 0; i <= n; ++i)
-                points << c + QVector3D(side * (float(i) / n - 0.5f), side * (float(j) / n - 0.5f), 0);
-        auto at = [&](int i, int j) { return first + j * (n + 1) + i; };
-        for (int j = 0; j < n; ++j)
-            for (int i = 0; i < n; ++i) {
-                if (facingPlusZ) {
-                    triangles << std::array<int, 3>{at(i, j), at(i + 1, j), at(i + 1, j + 1)};
-                    triangles << std::array<int, 3>{at(i, j), at(i + 1, j + 1), at(i, j + 1)};
-                } else {
-                    triangles << std::array<int, 3>{at(i, j), at(i + 1, j + 1), at(i + 1, j)};
-                    triangles << std::array<int, 3>{at(i, j), at(i, j + 1), at(i + 1, j + 1)};
-                }
-            }
-    }
-
-    bool write(const QString &path) const
-    {
-        QByteArray t = "ply\nformat ascii 1.0\nelement vertex " + QByteArray::number(points.size()) +
-                       "\nproperty float x\nproperty float y\nproperty float z\nelement face " +
-                       QByteArray::number(triangles.size()) + "\nproperty list uchar int vertex_indices\nend_header\n";
-        for (const QVector3D &p : points)
-            t += QByteArray::number(p.x(), 'g', 9) + ' ' + QByteArray::number(p.y(), 'g', 9) + ' ' +
-                 QByteArray::number(p.z(), 'g', 9) + '\n';
-        for (const auto &f : triangles)
-            t += "3 " + QByteArray::number(f[0]) + ' ' + QByteArray::number(f[1]) + ' ' + QByteArray::number(f[2]) +
-                 '\n';
-        QFile f(path);
-        return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(t) == t.size();
-    }
-};
 
 // The colour the view gives a face of colour c whose normal is n in scene
 // coordinates, with the trackball at rest: colour material takes c for
@@ -132,7 +92,7 @@ private:
     // True when no acquisition position is drawn within 5 pixels of p.
     bool clearOfPositions(const QPointF &p, int w, int h)
     {
-        for (const nuk::Point3f &q : form->positions)
+        for (const nuk::Point3f &q : form->document->pattern().positions)
             if (QLineF(guitest::ProjectScenePoint(QVector3D(q.x, q.y, q.z), w, h), p).length() <= 5) return false;
         return true;
     }
@@ -140,6 +100,7 @@ private:
 private slots:
     void init()
     {
+        guitest::ForgetSettings();
         form = std::make_unique<TForm1>();
         form->showMessage = [](QMessageBox::Icon, const QString &) {};
         QVERIFY(guitest::ShowAndWait(*form));
@@ -226,7 +187,7 @@ private slots:
         QCOMPARE(coverage()->Result()->visibleSamples, std::size_t(25));
         for (std::int32_t n : coverage()->Result()->lights)
             QCOMPARE(n, 81);
-        QCOMPARE(form->model_arrays.colors.size(), form->model_arrays.vertices.size());
+        QCOMPARE(form->document->modelArrays().colors.size(), form->document->modelArrays().vertices.size());
         const QColor green = Lit(QColor(40, 170, 60), QVector3D(0, 0, 1));
         img = guitest::GrabView(*form);
         QVERIFY2(Near(PixelAt(img, at), green, 4), qPrintable(Describe(PixelAt(img, at), green)));
@@ -250,7 +211,7 @@ private slots:
         QVERIFY(settled());
         QTest::mouseClick(coverage()->CoverageButton(), Qt::LeftButton);
         QVERIFY(!coverage()->CoverageButton()->isChecked());
-        QVERIFY(form->model_arrays.colors.empty());
+        QVERIFY(form->document->modelArrays().colors.empty());
         QVERIFY(!coverage()->Legend()->isVisible());
         QVERIFY(guitest::GrabView(*form) == without);
     }
@@ -278,7 +239,7 @@ private slots:
 
         QTest::mouseClick(cancel, Qt::LeftButton);
         QVERIFY(settled(5000));
-        QVERIFY(form->model_arrays.colors.empty());
+        QVERIFY(form->document->modelArrays().colors.empty());
         QVERIFY(!coverage()->Result().has_value());
         QVERIFY2(coverage()->Legend()->MessageText().startsWith(QStringLiteral("Cancelled")),
                  qPrintable(coverage()->Legend()->MessageText()));
@@ -289,7 +250,7 @@ private slots:
         QVERIFY(coverage()->Running());
         QTest::mouseClick(coverage()->CoverageButton(), Qt::LeftButton);
         QVERIFY(settled(5000));
-        QVERIFY(form->model_arrays.colors.empty());
+        QVERIFY(form->document->modelArrays().colors.empty());
         QVERIFY(!coverage()->Legend()->isVisible());
     }
 
@@ -317,7 +278,7 @@ private slots:
         QVERIFY(settled());
         QCOMPARE(coverage()->Result()->samples, std::size_t(16 + 4));
         QCOMPARE(coverage()->Result()->visibleSamples, std::size_t(16)); // the small square faces away
-        QCOMPARE(form->model_arrays.colors.size(), form->model_arrays.vertices.size());
+        QCOMPARE(form->document->modelArrays().colors.size(), form->document->modelArrays().vertices.size());
     }
 };
 

@@ -28,6 +28,7 @@
 #include "app/GLView.h"
 #include "app/LightExportAction.h"
 #include "app/Mainform.h"
+#include "app/PlanDocument.h"
 #include "app/SpinEdit.h"
 
 using guitest::ScratchDir;
@@ -63,6 +64,7 @@ private slots:
     {
         messages.clear();
         dialogs = 0;
+        guitest::ForgetSettings();
         form = std::make_unique<TForm1>();
         form->showMessage = [this](QMessageBox::Icon, const QString &m) { messages << m; };
     }
@@ -249,7 +251,7 @@ private slots:
         form->CB_ezero->setChecked(true);
         form->CB_epiano->setChecked(true);
         QTest::mouseClick(form->Button2, Qt::LeftButton);
-        QVERIFY(form->positions.empty());
+        QVERIFY(form->document->pattern().positions.empty());
         bool okEnabled = true;
         action().runDialog = [&](ExportLightsDialog &d) {
             okEnabled = OkButton(d)->isEnabled();

@@ -2,17 +2,40 @@
 
 #include <cmath>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QMatrix4x4>
+#include <QSettings>
 #include <QTest>
 #include <QVector4D>
 
 #include "app/GLView.h"
 #include "app/Mainform.h"
 
+namespace
+{
+
+// Before any window is made: every QSettings of the test goes to a folder
+// that is removed when the test ends.
+void UseScratchSettings()
+{
+    static QTemporaryDir folder;
+    QCoreApplication::setOrganizationName(QStringLiteral("QuorvelTest"));
+    QSettings::setDefaultFormat(QSettings::IniFormat);
+    for (QSettings::Format f : {QSettings::IniFormat, QSettings::NativeFormat})
+        for (QSettings::Scope s : {QSettings::UserScope, QSettings::SystemScope})
+            QSettings::setPath(f, s, folder.path());
+}
+
+} // namespace
+
+Q_COREAPP_STARTUP_FUNCTION(UseScratchSettings)
+
 namespace guitest
 {
+
+void ForgetSettings() { QSettings().clear(); }
 
 QPointF ProjectScenePoint(const QVector3D &p, int width, int height, float zoom, float zoomRef)
 {
@@ -50,6 +73,7 @@ QColor FromUnit(double r, double g, double b)
 
 std::unique_ptr<TForm1> MakeShownForm()
 {
+    ForgetSettings();
     auto form = std::make_unique<TForm1>();
     form->showMessage = [](QMessageBox::Icon, const QString &) {};
     form->show();
@@ -71,6 +95,44 @@ QString ReadText(const QString &path)
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) return QString();
     return QString::fromUtf8(f.readAll());
+}
+
+bool WriteText(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+void Ply::square(const QVector3D &c, float side, int n, bool facingPlusZ)
+{
+    const int first = int(points.size());
+    for (int j = 0; j <= n; ++j)
+        for (int i = 0; i <= n; ++i)
+            points << c + QVector3D(side * (float(i) / n - 0.5f), side * (float(j) / n - 0.5f), 0);
+    auto at = [&](int i, int j) { return first + j * (n + 1) + i; };
+    for (int j = 0; j < n; ++j)
+        for (int i = 0; i < n; ++i) {
+            if (facingPlusZ) {
+                triangles << std::array<int, 3>{at(i, j), at(i + 1, j), at(i + 1, j + 1)};
+                triangles << std::array<int, 3>{at(i, j), at(i + 1, j + 1), at(i, j + 1)};
+            } else {
+                triangles << std::array<int, 3>{at(i, j), at(i + 1, j + 1), at(i + 1, j)};
+                triangles << std::array<int, 3>{at(i, j), at(i, j + 1), at(i + 1, j + 1)};
+            }
+        }
+}
+
+bool Ply::write(const QString &path) const
+{
+    QByteArray t = "ply\nformat ascii 1.0\nelement vertex " + QByteArray::number(points.size()) +
+                   "\nproperty float x\nproperty float y\nproperty float z\nelement face " +
+                   QByteArray::number(triangles.size()) + "\nproperty list uchar int vertex_indices\nend_header\n";
+    for (const QVector3D &p : points)
+        t += QByteArray::number(p.x(), 'g', 9) + ' ' + QByteArray::number(p.y(), 'g', 9) + ' ' +
+             QByteArray::number(p.z(), 'g', 9) + '\n';
+    for (const auto &f : triangles)
+        t += "3 " + QByteArray::number(f[0]) + ' ' + QByteArray::number(f[1]) + ' ' + QByteArray::number(f[2]) + '\n';
+    return WriteText(path, t);
 }
 
 ScratchDir::ScratchDir() : previous_(QDir::currentPath()) { QDir::setCurrent(dir_.path()); }

@@ -1,11 +1,15 @@
 #pragma once
 // Helpers shared by the window tests: where a scene point lands in a grabbed
 // frame (worked out with Qt's own matrix code, not the view's), colour
-// checks with a tolerance, and a scratch working directory.
+// checks with a tolerance, a scratch working directory, and settings kept
+// in a scratch folder of their own: no window test reads or writes the
+// user's settings.
 
+#include <array>
 #include <memory>
 
 #include <QColor>
+#include <QList>
 #include <QImage>
 #include <QPointF>
 #include <QString>
@@ -42,8 +46,25 @@ bool ShowAndWait(TForm1 &form);
 // A frame of the view as drawn now.
 QImage GrabView(TForm1 &form);
 
+// Forgets whatever an earlier test left in the (scratch) settings, so that
+// each window starts as on a first run.
+void ForgetSettings();
+
 // Text of a file, or a null string when it cannot be read.
 QString ReadText(const QString &path);
+// Writes the bytes as they are; false when it cannot.
+bool WriteText(const QString &path, const QByteArray &bytes);
+
+// An ASCII PLY file of points and triangles.
+struct Ply {
+    QList<QVector3D> points;
+    QList<std::array<int, 3>> triangles;
+
+    // A square of side `side` centred at c, facing +Z (or -Z), as a grid
+    // of n x n cells.
+    void square(const QVector3D &c, float side, int n = 1, bool facingPlusZ = true);
+    bool write(const QString &path) const;
+};
 
 // Makes a fresh directory the working directory while it lives.
 class ScratchDir

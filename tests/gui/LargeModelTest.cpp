@@ -173,6 +173,7 @@ private:
 private slots:
     void init()
     {
+        guitest::ForgetSettings();
         form = std::make_unique<TForm1>();
         form->showMessage = [](QMessageBox::Icon, const QString &m) { QFAIL(qPrintable(m)); };
     }

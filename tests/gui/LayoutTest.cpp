@@ -21,6 +21,7 @@
 #include "app/LayoutDialog.h"
 #include "app/LightExportAction.h"
 #include "app/Mainform.h"
+#include "app/PlanDocument.h"
 #include "app/PlanReportDialog.h"
 #include "app/SpinEdit.h"
 #include "planner/Layout.h"
@@ -116,7 +117,7 @@ private slots:
 
         // Cancel keeps the window's layout.
         QTest::mouseClick(d->Buttons->button(QDialogButtonBox::Cancel), Qt::LeftButton);
-        QCOMPARE(form->chosenLayout.kind, LayoutKind::Grid);
+        QCOMPARE(form->document->plan().layout.kind, LayoutKind::Grid);
     }
 
     void generateUsesTheChosenLayout()
@@ -126,8 +127,8 @@ private slots:
         choose(d, LayoutKind::Spiral);
         d->CSE_count->setValue(60);
         ok(d);
-        QCOMPARE(form->chosenLayout.kind, LayoutKind::Spiral);
-        QCOMPARE(form->chosenLayout.count, 60);
+        QCOMPARE(form->document->plan().layout.kind, LayoutKind::Spiral);
+        QCOMPARE(form->document->plan().layout.count, 60);
         // The grid's own fields say they play no part now.
         QVERIFY(!form->CSE_hangle->isEnabled());
         QVERIFY(!form->CB_epiano->isEnabled());
@@ -135,16 +136,16 @@ private slots:
 
         form->CSE_viewd->setValue(1200);
         QTest::mouseClick(form->Button2, Qt::LeftButton);
-        QCOMPARE(form->pattern.positions.size(), std::size_t(60));
-        for (const nuk::Point3f &p : form->pattern.positions)
+        QCOMPARE(form->document->pattern().positions.size(), std::size_t(60));
+        for (const nuk::Point3f &p : form->document->pattern().positions)
             QVERIFY(std::abs(std::sqrt(p.x * p.x + p.y * p.y + p.z * p.z) - 1200.0f) < 0.01f);
-        QVERIFY(form->lastLayout && form->lastLayout->kind == LayoutKind::Spiral);
-        QCOMPARE(written(), expectedFile(form->chosenLayout));
+        QVERIFY(form->document->generated() && form->document->generated()->layout.kind == LayoutKind::Spiral);
+        QCOMPARE(written(), expectedFile(form->document->plan().layout));
 
         // "distributed subsamping" still does nothing.
-        const std::vector<nuk::Point3f> before = form->pattern.positions;
+        const std::vector<nuk::Point3f> before = form->document->pattern().positions;
         QTest::mouseClick(form->Button3, Qt::LeftButton);
-        QVERIFY(form->pattern.positions == before);
+        QVERIFY(form->document->pattern().positions == before);
 
         // Back to the grid: today's file, byte for byte, and its fields again.
         d = open();
@@ -159,7 +160,7 @@ private slots:
         in.viewDistance = 1200;
         planner::PatternLists grid;
         QCOMPARE(written(), QByteArray::fromStdString(planner::BuildPattern(in, grid)));
-        QCOMPARE(form->pattern.positions.size(), grid.positions.size());
+        QCOMPARE(form->document->pattern().positions.size(), grid.positions.size());
     }
 
     void reportAndExportFollowTheLastGeneratedLayout()
@@ -172,7 +173,7 @@ private slots:
         d->CB_skipflagged->setChecked(true);
         ok(d);
         QTest::mouseClick(form->Button2, Qt::LeftButton);
-        const std::size_t n = form->pattern.positions.size();
+        const std::size_t n = form->document->pattern().positions.size();
         QVERIFY(n > 0);
 
         QTest::mouseClick(form->findChild<QToolButton *>("TB_planreport"), Qt::LeftButton);

@@ -21,6 +21,7 @@
 #include "GuiTestSupport.h"
 #include "app/GLView.h"
 #include "app/Mainform.h"
+#include "app/PlanDocument.h"
 #include "app/ModelMesh.h"
 #include "nuk/tools/plylib.h"
 
@@ -114,6 +115,7 @@ private slots:
         dialogs = 0;
         messages.clear();
         nextFile.clear();
+        guitest::ForgetSettings();
         form = std::make_unique<TForm1>();
         form->chooseModelFile = [this] {
             ++dialogs;
@@ -132,16 +134,16 @@ private slots:
         QVERIFY(WriteFile(dir.file("two.ply"), PlyText(tris)));
         load(dir.file("two.ply"));
         QCOMPARE(dialogs, 1);
-        QCOMPARE(form->mesh.error, 0);
-        QCOMPARE(form->mesh.face_count, 2);
-        QCOMPARE(form->mesh.vertex_count, 6);
+        QCOMPARE(form->document->mesh().error, 0);
+        QCOMPARE(form->document->mesh().face_count, 2);
+        QCOMPARE(form->document->mesh().vertex_count, 6);
         // Raw normals: the cross products, twice the area long.
-        QCOMPARE(form->mesh.faces[0].N(), nuk::Point3f(0, 0, 10000));
-        QCOMPARE(form->mesh.faces[1].N(), nuk::Point3f(-1200, 0, 0));
-        QCOMPARE(form->mesh.box.min, nuk::Point3f(0, 0, 0));
-        QCOMPARE(form->mesh.box.max, nuk::Point3f(5000, 100, 30));
+        QCOMPARE(form->document->mesh().faces[0].N(), nuk::Point3f(0, 0, 10000));
+        QCOMPARE(form->document->mesh().faces[1].N(), nuk::Point3f(-1200, 0, 0));
+        QCOMPARE(form->document->mesh().box.min, nuk::Point3f(0, 0, 0));
+        QCOMPARE(form->document->mesh().box.max, nuk::Point3f(5000, 100, 30));
         // Drawn from arrays of three corners per face, each with its face's normal.
-        const ModelArrays &a = form->model_arrays;
+        const ModelArrays &a = form->document->modelArrays();
         QCOMPARE(a.corner_count(), std::size_t(6));
         const float corners[] = {0, 0, 0, 100, 0, 0, 0, 100, 0, 5000, 0, 0, 5000, 0, 30, 5000, 40, 0};
         const float normals[] = {0, 0, 10000, 0, 0, 10000, 0, 0, 10000, -1200, 0, 0, -1200, 0, 0, -1200, 0, 0};
@@ -159,15 +161,15 @@ private slots:
         ScratchDir dir;
         QVERIFY(WriteFile(dir.file("sq.ply"), PlyText(Square(10))));
         load(dir.file("sq.ply"));
-        QCOMPARE(form->mesh.face_count, 2);
-        const AFace *faces = form->mesh.faces.data();
-        const std::vector<float> arrays = form->model_arrays.vertices;
+        QCOMPARE(form->document->mesh().face_count, 2);
+        const AFace *faces = form->document->mesh().faces.data();
+        const std::vector<float> arrays = form->document->modelArrays().vertices;
 
         load(QString()); // the dialog was cancelled
         QCOMPARE(dialogs, 2);
-        QCOMPARE(form->mesh.face_count, 2);
-        QCOMPARE(form->mesh.faces.data(), faces);
-        QVERIFY(form->model_arrays.vertices == arrays);
+        QCOMPARE(form->document->mesh().face_count, 2);
+        QCOMPARE(form->document->mesh().faces.data(), faces);
+        QVERIFY(form->document->modelArrays().vertices == arrays);
     }
 
     // A file that cannot be read, or lacks what a model needs, leaves the
@@ -207,9 +209,9 @@ private slots:
         ScratchDir dir;
         QVERIFY(WriteFile(dir.file("good.ply"), PlyText(Square(20))));
         load(dir.file("good.ply"));
-        QCOMPARE(form->mesh.face_count, 2);
-        const std::vector<float> arrays = form->model_arrays.vertices;
-        const nuk::Box3f box = form->mesh.box;
+        QCOMPARE(form->document->mesh().face_count, 2);
+        const std::vector<float> arrays = form->document->modelArrays().vertices;
+        const nuk::Box3f box = form->document->mesh().box;
 
         const QString bad = dir.file("bad.ply");
         if (content == "/")
@@ -218,11 +220,11 @@ private slots:
             QVERIFY(WriteFile(bad, content));
         QVERIFY(form->PanelOGL->Notice()->isHidden());
         load(bad);
-        QVERIFY(form->mesh.error != 0);
-        QCOMPARE(form->mesh.face_count, 2);
-        QCOMPARE(form->mesh.faces[1].V(1)->cP(), nuk::Point3f(20, 20, 0));
-        QVERIFY(form->mesh.box == box);
-        QVERIFY(form->model_arrays.vertices == arrays);
+        QVERIFY(form->document->mesh().error != 0);
+        QCOMPARE(form->document->mesh().face_count, 2);
+        QCOMPARE(form->document->mesh().faces[1].V(1)->cP(), nuk::Point3f(20, 20, 0));
+        QVERIFY(form->document->mesh().box == box);
+        QVERIFY(form->document->modelArrays().vertices == arrays);
         QVERIFY(messages.isEmpty());
         QCOMPARE(form->Memo1->toPlainText(), QStringLiteral("Program Started"));
         const QLabel *notice = form->PanelOGL->Notice();
@@ -263,16 +265,16 @@ private slots:
         ScratchDir dir;
         QVERIFY(WriteFile(dir.file("square.obj"), "v 0 0 0\nv 30 0 0\nv 30 30 0\nv 0 30 0\nf 1 2 3 4\n"));
         load(dir.file("square.obj"));
-        QCOMPARE(form->mesh.face_count, 2);
-        QCOMPARE(form->model_arrays.corner_count(), std::size_t(6));
+        QCOMPARE(form->document->mesh().face_count, 2);
+        QCOMPARE(form->document->modelArrays().corner_count(), std::size_t(6));
         const QLabel *notice = form->PanelOGL->Notice();
         QVERIFY2(notice->text().contains(QStringLiteral("square.obj")), qPrintable(notice->text()));
         QVERIFY2(notice->text().contains(QStringLiteral("split into 2 triangles")), qPrintable(notice->text()));
 
         QVERIFY(WriteFile(dir.file("bad.stl"), QByteArray(100, 'x')));
         load(dir.file("bad.stl"));
-        QCOMPARE(form->mesh.face_count, 2);
-        QCOMPARE(form->model_arrays.corner_count(), std::size_t(6));
+        QCOMPARE(form->document->mesh().face_count, 2);
+        QCOMPARE(form->document->modelArrays().corner_count(), std::size_t(6));
         QVERIFY2(notice->text().contains(QStringLiteral("Could not load bad.stl")), qPrintable(notice->text()));
         QVERIFY2(notice->text().contains(QStringLiteral("binary STL")), qPrintable(notice->text()));
 
@@ -281,8 +283,8 @@ private slots:
                                                   "property list uchar uint vertex_indices\nend_header\n"
                                                   "0 0 0\n10 0 0\n0 10 0\n3 0 1 2\n"));
         load(dir.file("double.ply"));
-        QCOMPARE(form->mesh.face_count, 1);
-        QCOMPARE(form->mesh.faces[0].N(), nuk::Point3f(0, 0, 100));
+        QCOMPARE(form->document->mesh().face_count, 1);
+        QCOMPARE(form->document->mesh().faces[0].N(), nuk::Point3f(0, 0, 100));
         QVERIFY2(notice->text().contains(QStringLiteral("vertex x: double to float")), qPrintable(notice->text()));
         QVERIFY2(notice->text().contains(QStringLiteral("face vertex_indices: uint to int")),
                  qPrintable(notice->text()));
@@ -298,7 +300,7 @@ private slots:
         const QString model = dir.file("models/sq.ply");
         QVERIFY(WriteFile(model, PlyText(Square(10))));
         load(model);
-        QCOMPARE(form->mesh.face_count, 2);
+        QCOMPARE(form->document->mesh().face_count, 2);
 
         form->chooseModelFile = [this] {
             QFileDialog *d = form->Open_ply;
@@ -316,7 +318,7 @@ private slots:
         QTest::mouseClick(form->TB_loadmodel, Qt::LeftButton);
         QCOMPARE(seenFolder, QDir(dir.file("models")).absolutePath());
         QCOMPARE(seenName, QString());
-        QCOMPARE(form->mesh.face_count, 2); // cancelled
+        QCOMPARE(form->document->mesh().face_count, 2); // cancelled
     }
 
     void secondModelReplacesTheFirst()
@@ -326,11 +328,11 @@ private slots:
         QVERIFY(WriteFile(dir.file("b.ply"), PlyText({{QVector3D(1, 2, 3), QVector3D(4, 2, 3), QVector3D(1, 6, 3)}})));
         load(dir.file("a.ply"));
         load(dir.file("b.ply"));
-        QCOMPARE(form->mesh.face_count, 1);
-        QCOMPARE(form->mesh.vertex_count, 3);
-        QCOMPARE(form->model_arrays.corner_count(), std::size_t(3));
-        QCOMPARE(form->mesh.box.min, nuk::Point3f(1, 2, 3));
-        QCOMPARE(form->mesh.box.max, nuk::Point3f(4, 6, 3));
+        QCOMPARE(form->document->mesh().face_count, 1);
+        QCOMPARE(form->document->mesh().vertex_count, 3);
+        QCOMPARE(form->document->modelArrays().corner_count(), std::size_t(3));
+        QCOMPARE(form->document->mesh().box.min, nuk::Point3f(1, 2, 3));
+        QCOMPARE(form->document->mesh().box.max, nuk::Point3f(4, 6, 3));
     }
 
     // The model takes the current colour, lit by light 0: the pyramid's
@@ -362,13 +364,13 @@ private slots:
         QVERIFY(!Near(stage, pinkLit, 10));
 
         load(dir.file("lit.ply"));
-        QCOMPARE(form->mesh.face_count, 1);
+        QCOMPARE(form->document->mesh().face_count, 1);
         img = guitest::GrabView(*form);
         QVERIFY2(Near(PixelAt(img, px), pinkLit, 4),
                  qPrintable(PixelAt(img, px).name() + QStringLiteral(" want ") + pinkLit.name()));
 
         QTest::mouseClick(form->Button2, Qt::LeftButton);
-        for (const nuk::Point3f &p : form->positions) {
+        for (const nuk::Point3f &p : form->document->pattern().positions) {
             const QPointF q = guitest::ProjectScenePoint(QVector3D(p.x, p.y, p.z), img.width(), img.height());
             QVERIFY2(QLineF(q, px).length() > 4, "a position hides the sample");
         }
@@ -394,7 +396,7 @@ private slots:
         QVERIFY(guitest::ShowAndWait(*form));
         form->progressDelayMs = 0;
         load(dir.file("many.ply"));
-        QCOMPARE(form->mesh.face_count, 1500);
+        QCOMPARE(form->document->mesh().face_count, 1500);
         QVERIFY(form->lastLoadShowedProgress);
         // Gone once the import is over.
         QVERIFY(!form->findChild<QWidget *>(QStringLiteral("LoadProgress")));

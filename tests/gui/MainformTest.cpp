@@ -1,5 +1,6 @@
 // The window's controls, "Apply ->", "Generate -->" and the log line.
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
@@ -24,6 +25,7 @@
 #include "app/GLView.h"
 #include "app/LayoutCheck.h"
 #include "app/Mainform.h"
+#include "app/PlanDocument.h"
 #include "app/SpinEdit.h"
 #include "app/WindowCommands.h"
 
@@ -50,6 +52,7 @@ private slots:
     {
         messages.clear();
         icons.clear();
+        guitest::ForgetSettings();
         form = std::make_unique<TForm1>();
         form->showMessage = [this](QMessageBox::Icon icon, const QString &m) {
             messages << m;
@@ -144,19 +147,69 @@ private slots:
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
         const int w = form->width(), h = form->height();
-        QCOMPARE(form->ToolBar1->geometry(), QRect(0, 0, w, 29));
-        QCOMPARE(form->Panel1->geometry(), QRect(0, 29, 265, h - 29));
-        QCOMPARE(form->Panel2->geometry(), QRect(265, 29, w - 265, h - 29));
+        // The menu bar on top, as high as it needs for its font; the rest
+        // as it always was below it.
+        const int m = form->MainMenu->sizeHint().height();
+        QVERIFY(m > 0);
+        QCOMPARE(form->MainMenu->geometry(), QRect(0, 0, w, m));
+        QCOMPARE(form->ToolBar1->geometry(), QRect(0, m, w, 29));
+        QCOMPARE(form->Panel1->geometry(), QRect(0, m + 29, 265, h - m - 29));
+        QCOMPARE(form->Panel2->geometry(), QRect(265, m + 29, w - 265, h - m - 29));
         QCOMPARE(form->PanelOGL->parentWidget(), form->Panel2);
-        QCOMPARE(form->PanelOGL->geometry(), QRect(0, 0, w - 265, h - 29 - 67));
+        QCOMPARE(form->PanelOGL->geometry(), QRect(0, 0, w - 265, h - m - 29 - 67));
         QCOMPARE(form->Memo1->parentWidget(), form->Panel2);
-        QCOMPARE(form->Memo1->geometry(), QRect(0, h - 29 - 67, w - 265, 67));
+        QCOMPARE(form->Memo1->geometry(), QRect(0, h - m - 29 - 67, w - 265, 67));
 
         // Alignment follows a resize: the toolbar stays 29 high, Panel1 265 wide.
         form->resize(700, 600);
-        QTRY_COMPARE(form->PanelOGL->geometry(), QRect(0, 0, 700 - 265, 600 - 29 - 67));
+        QTRY_COMPARE(form->PanelOGL->geometry(), QRect(0, 0, 700 - 265, 600 - m - 29 - 67));
         QCOMPARE(form->ToolBar1->height(), 29);
         QCOMPARE(form->Panel1->width(), 265);
+    }
+
+    // The File menu: the plan files first, then the commands that belong
+    // with them, each with its shortcut.
+    void fileMenu_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QKeySequence>("keys");
+        QTest::newRow("open plan") << "A_openplan"
+                                   << "&Open plan\u2026" << QKeySequence(Qt::CTRL | Qt::Key_O);
+        QTest::newRow("save plan") << "A_saveplan"
+                                   << "&Save plan" << QKeySequence(Qt::CTRL | Qt::Key_S);
+        QTest::newRow("save plan as") << "A_saveplanas"
+                                      << "Save plan &as\u2026" << QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S);
+        QTest::newRow("open model") << "A_openmodel"
+                                    << "Open &model\u2026" << QKeySequence();
+        QTest::newRow("export") << "A_exportlights"
+                                << "Export light positions\u2026" << QKeySequence();
+        QTest::newRow("quit") << "A_quit"
+                              << "&Quit" << QKeySequence(Qt::CTRL | Qt::Key_Q);
+    }
+    void fileMenu()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, text);
+        QFETCH(QKeySequence, keys);
+        auto *a = form->findChild<QAction *>(name);
+        QVERIFY2(a, qPrintable(name));
+        QVERIFY(form->M_file->actions().contains(a));
+        QCOMPARE(a->text(), text);
+        QCOMPARE(a->shortcut(), keys);
+        QCOMPARE(form->M_file->title(), QStringLiteral("&File"));
+        QVERIFY(form->M_file->actions().contains(form->M_recent->menuAction()));
+        // Nothing to export before the first "Generate -->".
+        QCOMPARE(form->A_exportlights->isEnabled(), false);
+    }
+
+    void quitClosesTheWindow()
+    {
+        form->show();
+        form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        QTest::keyClick(form.get(), Qt::Key_Q, Qt::ControlModifier);
+        QTRY_VERIFY(!form->isVisible());
     }
 
     void toolbarAndLog()
@@ -202,15 +255,15 @@ private slots:
     void startValues()
     {
         QCOMPARE(form->zoom, 1.0f);
-        QCOMPARE(form->obj_size, 250);
-        QCOMPARE(form->obj_height, 1000);
-        QCOMPARE(form->cam_dist, 1000);
+        QCOMPARE(form->document->plan().input.objectSize, 250);
+        QCOMPARE(form->document->plan().input.objectHeight, 1000);
+        QCOMPARE(form->document->plan().input.cameraDistance, 1000);
         QCOMPARE(form->zoom_ref, 1500.0f);
-        QVERIFY(form->positions.empty());
+        QVERIFY(form->document->pattern().positions.empty());
         QCOMPARE(form->mouse_buttons, 0);
         QCOMPARE(int(form->dragging), 0);
-        QCOMPARE(form->mesh.face_count, 0);
-        QVERIFY(form->mesh.faces.empty());
+        QCOMPARE(form->document->mesh().face_count, 0);
+        QVERIFY(form->document->mesh().faces.empty());
     }
 
     // Text that is not a number reads as the minimum; leaving the field
@@ -370,13 +423,13 @@ private slots:
 
         QTest::mouseClick(form->Button1, Qt::LeftButton);
 
-        QCOMPARE(form->obj_size, 400);
-        QCOMPARE(form->obj_height, 1200);
-        QCOMPARE(form->cam_dist, 2000);
+        QCOMPARE(form->document->plan().input.objectSize, 400);
+        QCOMPARE(form->document->plan().input.objectHeight, 1200);
+        QCOMPARE(form->document->plan().input.cameraDistance, 2000);
         QCOMPARE(form->zoom_ref, 1500.0f); // stays six start sizes
         QCOMPARE(form->zoom, 1.0f);
-        QVERIFY(form->positions.empty());
-        QVERIFY(form->pattern.row_heights.empty());
+        QVERIFY(form->document->pattern().positions.empty());
+        QVERIFY(form->document->pattern().row_heights.empty());
         QVERIFY(form->track.model == model);
         QVERIFY(form->track.pivot == pivot);
         QVERIFY(!QFile::exists(dir.file("acquisition.txt")));
@@ -398,7 +451,7 @@ private slots:
         const QString expected = guitest::ReadText(QStringLiteral(QUORVEL_TEST_DATA "/acquisition-default.txt"));
         QVERIFY(!expected.isEmpty());
         QCOMPARE(written, expected);
-        QCOMPARE(form->positions.size(), std::size_t(145));
+        QCOMPARE(form->document->pattern().positions.size(), std::size_t(145));
         QVERIFY(messages.isEmpty());
     }
 
@@ -431,12 +484,12 @@ private slots:
         QVERIFY(text.contains(QStringLiteral("distance     2000\n")));
         // Two poles and the two ends of the middle row; (0, 0, d) excluded.
         QVERIFY(text.endsWith(QStringLiteral("Total points      4\n")));
-        QCOMPARE(form->positions.size(), std::size_t(4));
+        QCOMPARE(form->document->pattern().positions.size(), std::size_t(4));
 
         // Unchecking the flag and generating again replaces everything.
         form->CB_ezero->setChecked(false);
         QTest::mouseClick(form->Button2, Qt::LeftButton);
-        QCOMPARE(form->positions.size(), std::size_t(5));
+        QCOMPARE(form->document->pattern().positions.size(), std::size_t(5));
         QVERIFY(guitest::ReadText(dir.file("acquisition.txt")).endsWith(QStringLiteral("Total points      5\n")));
     }
 
@@ -453,7 +506,7 @@ private slots:
                  qPrintable(messages.first()));
         QVERIFY2(messages.first().contains(QStringLiteral("Is a directory")), qPrintable(messages.first()));
         QCOMPARE(icons, QList<QMessageBox::Icon>{QMessageBox::Warning});
-        QCOMPARE(form->positions.size(), std::size_t(145));
+        QCOMPARE(form->document->pattern().positions.size(), std::size_t(145));
         QCOMPARE(form->Memo1->toPlainText(), QStringLiteral("Program Started"));
     }
 
@@ -462,8 +515,8 @@ private slots:
         ScratchDir dir;
         form->CSE_size->setValue(600);
         QTest::mouseClick(form->Button3, Qt::LeftButton);
-        QCOMPARE(form->obj_size, 250);
-        QVERIFY(form->positions.empty());
+        QCOMPARE(form->document->plan().input.objectSize, 250);
+        QVERIFY(form->document->pattern().positions.empty());
         QVERIFY(!QFile::exists(dir.file("acquisition.txt")));
         QVERIFY(messages.isEmpty());
         QCOMPARE(form->Memo1->toPlainText(), QStringLiteral("Program Started"));

@@ -19,6 +19,7 @@
 #include "GuiTestSupport.h"
 #include "app/GLView.h"
 #include "app/Mainform.h"
+#include "app/PlanDocument.h"
 #include "app/SpinEdit.h"
 #include "nuk/Affine.h"
 
@@ -90,6 +91,7 @@ private:
 private slots:
     void init()
     {
+        guitest::ForgetSettings();
         form = std::make_unique<TForm1>();
         form->showMessage = [](QMessageBox::Icon, const QString &m) { QFAIL(qPrintable(m)); };
     }
@@ -128,7 +130,7 @@ private slots:
         QVERIFY(form->PanelOGLBack->isVisible());
         ScratchDir dir;
         QTest::mouseClick(form->Button2, Qt::LeftButton);
-        QCOMPARE(form->positions.size(), std::size_t(145));
+        QCOMPARE(form->document->pattern().positions.size(), std::size_t(145));
         form->resize(700, 600);
         QTest::qWait(100);
         QCOMPARE(messages.size(), 1);
@@ -214,11 +216,11 @@ private slots:
         QImage before = guitest::GrabView(*form);
 
         QTest::mouseClick(form->Button2, Qt::LeftButton);
-        QCOMPARE(form->positions.size(), std::size_t(145));
+        QCOMPARE(form->document->pattern().positions.size(), std::size_t(145));
         const QImage after = guitest::GrabView(*form);
 
         int checked = 0;
-        for (const nuk::Point3f &p : form->positions) {
+        for (const nuk::Point3f &p : form->document->pattern().positions) {
             // In front of the backdrop, above the floor, clear of the camera cube.
             if (p.z < 20 || p.y <= -1000) continue;
             if (std::fabs(p.x) < 200 && std::fabs(p.y) < 200) continue;
