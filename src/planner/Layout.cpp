@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "nuk/Pi.h"
 #include "planner/PlanReport.h"
 
 namespace planner
@@ -13,7 +14,7 @@ namespace planner
 namespace
 {
 
-constexpr double kPi = 3.14159265358979323846;
+using nuk::kPi;
 constexpr double kDeg = kPi / 180.0;
 // 180 (3 - sqrt 5): consecutive directions of the spiral turn by this.
 const double kGoldenAngle = 180.0 * (3.0 - std::sqrt(5.0));
