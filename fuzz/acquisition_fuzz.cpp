@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "planner/AcquisitionReader.h"
+#include "planner/AcquisitionFile.h"
 #include "planner/LightExport.h"
 
 namespace

@@ -12,7 +12,7 @@
 
 #include "cli/Commands.h"
 #include "cli/PatternSource.h"
-#include "planner/AcquisitionReader.h"
+#include "planner/AcquisitionFile.h"
 #include "planner/Layout.h"
 #include "planner/LightExport.h"
 #include "planner/Parameters.h"

@@ -5,7 +5,7 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/Commands.h"
-#include "planner/AcquisitionReader.h"
+#include "planner/AcquisitionFile.h"
 #include "planner/Layout.h"
 
 namespace cli
@@ -46,7 +46,7 @@ int PatternSource::load(const char *command, planner::PatternInput &in, planner:
     }
     in = read.input;
     lists = std::move(read.lists);
-    if (layoutOut) *layoutOut = layout;
+    if (layoutOut) *layoutOut = read.layout;
     if (announce)
         std::fprintf(announce, "read %zu points from %s (view distance %d mm, recovered from its rows)\n",
                      lists.positions.size(), from_.c_str(), in.viewDistance);

@@ -1,6 +1,6 @@
 #pragma once
 // Where a subcommand's pattern comes from: the pattern and layout options,
-// or an acquisition file of the grid given with --from (its parameters read
+// or an acquisition file given with --from (its parameters and layout read
 // back, its view distance recovered from its rows). Not both.
 
 #include <cstdio>
@@ -28,7 +28,7 @@ public:
     // Fills in and lists. Returns kOk, or the exit status after printing
     // "quorvel-cli COMMAND: ..." to stderr. With announce set, says there
     // which file was read and the view distance recovered.
-    // layout, when given, receives the layout (the grid for --from).
+    // layout, when given, receives the layout (the file's own for --from).
     int load(const char *command, planner::PatternInput &in, planner::PatternLists &lists,
              std::FILE *announce = nullptr, planner::LayoutInput *layout = nullptr) const;
 

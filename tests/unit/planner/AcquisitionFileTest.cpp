@@ -14,7 +14,7 @@
 
 #include <gtest/gtest.h>
 
-#include "planner/AcquisitionReader.h"
+#include "planner/AcquisitionFile.h"
 #include "planner/Pattern.h"
 #include "unit/planner/LightFiles.h"
 
