@@ -660,7 +660,7 @@ struct PointSeen {
 };
 
 struct LayoutRowSeen {
-    long long number = 0, distance = 0;
+    long long number = 0, height = 0, distance = 0;
     int line = 0;          // its "row #" line
     std::size_t first = 0; // its points: points[first, first + count)
     std::size_t count = 0;
@@ -708,10 +708,9 @@ public:
                                 " or the total line, found " + Shown(line));
             LayoutRowSeen r;
             r.line = lines_.number() + 1;
-            long long height = 0;
             if (!fieldLine("row #", r.number)) return false;
             const std::string name = "row # " + std::to_string(r.number);
-            if (!blank() || !fieldLine("height", height) || !fieldLine("distance", r.distance) || !blank())
+            if (!blank() || !fieldLine("height", r.height) || !fieldLine("distance", r.distance) || !blank())
                 return false;
             r.first = f.points.size();
             for (;;) {
@@ -929,15 +928,22 @@ struct Trial {
     bool fileEnds = false; // the file ends where the candidate goes on
     std::string expected, found;
     std::string leftOut; // what the candidate writes on the line left out of the comparison
+    bool built = false;  // the candidate passed the cheap checks and was built
     LayoutInput layout;
     int viewDistance = 0;
 };
 
-// Which of two candidates points at the damage: between two whole texts of
-// the file's length the one with fewer differing lines, otherwise the one
-// that fits further.
+// Which of two candidates points at the damage: one built before one that
+// failed the cheap checks (which look at a spread of the rows only); then
+// one that writes all the file but one line; between two whole texts of the
+// file's length the one with fewer differing lines; otherwise the one that
+// fits further.
 bool Better(const Trial &a, const Trial &b)
 {
+    if (a.built != b.built) return a.built;
+    const bool aOne = a.whole && a.count == 1, bOne = b.whole && b.count == 1;
+    if (aOne != bOne) return aOne;
+    if (aOne) return false; // the first found, at the distance most lines gave
     if (a.whole && b.whole && a.count != b.count) return a.count < b.count;
     if (a.line != b.line) return a.line > b.line;
     return a.whole && !b.whole;
@@ -981,8 +987,10 @@ public:
                  std::size_t &budget)
         : f_(f), text_(text), leftOut_(leftOut), distances_(distances), budget_(budget)
     {
-        for (const LayoutRowSeen &r : f_.rows)
+        for (const LayoutRowSeen &r : f_.rows) {
+            lastButOne_ = std::max(lastButOne_, std::min(lastRow_, r.number));
             lastRow_ = std::max(lastRow_, r.number);
+        }
         // Without points, any distance may have left every light out: the
         // default first, then the farthest.
         if (distances_.empty()) fallback_ = {Spec(Param::ViewDistance).defaultValue, Spec(Param::ViewDistance).maximum};
@@ -1039,6 +1047,7 @@ private:
                                                                         : lists.positions.size();
         budget_ -= std::min(budget_, text.size() + 256 * directions);
         Trial t = Compare(text, text_, leftOut_);
+        t.built = true;
         t.layout = c;
         t.viewDistance = d;
         if (t.count == 0) {
@@ -1055,7 +1064,7 @@ private:
 
     // Without points, each ring's distance line gives the view distance: it
     // is the ring's radius, the view distance times a cosine that a probe
-    // at 1000 mm shows.
+    // at 1000 mm shows. The values most rows agree on first.
     std::vector<int> ringDistances(const LayoutInput &c) const
     {
         const ParameterSpec &spec = Spec(Param::ViewDistance);
@@ -1063,18 +1072,23 @@ private:
         in.viewDistance = 1000;
         PatternLists probe;
         BuildLayout(in, c, probe);
-        double lo = spec.minimum, hi = spec.maximum;
+        std::map<int, int> votes;
         for (const LayoutRowSeen &r : f_.rows) {
             if (r.number < 0 || r.number >= static_cast<long long>(probe.row_distances.size())) continue;
             const double k = probe.row_distances[static_cast<std::size_t>(r.number)] / 1000.0;
-            if (k < 0.05) continue;
-            lo = std::max(lo, static_cast<double>(r.distance) / k - 0.01);
-            hi = std::min(hi, static_cast<double>(r.distance + 1) / k + 0.01);
+            if (k < 0.05 || r.distance < 0 || r.distance > spec.maximum) continue;
+            const double lo = std::max<double>(spec.minimum, static_cast<double>(r.distance) / k - 0.01);
+            const double hi = std::min<double>(spec.maximum, static_cast<double>(r.distance + 1) / k + 0.01);
+            for (double d = std::ceil(lo); d <= hi; ++d)
+                ++votes[static_cast<int>(d)];
         }
-        if (hi - lo > 16) return fallback_;
+        if (votes.empty()) return fallback_;
+        std::vector<std::pair<int, int>> ranked(votes.begin(), votes.end());
+        std::stable_sort(ranked.begin(), ranked.end(),
+                         [](const auto &a, const auto &b) { return a.second > b.second; });
         std::vector<int> out;
-        for (double d = std::ceil(lo); d <= hi; ++d)
-            out.push_back(static_cast<int>(d));
+        for (std::size_t k = 0; k < ranked.size() && k < 8; ++k)
+            out.push_back(ranked[k].first);
         return out;
     }
 
@@ -1096,36 +1110,52 @@ private:
         return false;
     }
 
-    // Every row of a spiral or a geodesic dome holds one point, numbered 0,
-    // and the rows' numbers rise. False, with the line that shows it
-    // otherwise.
-    bool rowsOfOne(const LayoutInput &c)
+    // The rows of a spiral or a geodesic dome are numbered by the place of
+    // their direction: never below 0.
+    bool rowNumbersUsable(const LayoutInput &c)
     {
-        long long previous = -1;
-        for (const LayoutRowSeen &r : f_.rows) {
-            if (r.count != 1 || r.number <= previous) {
-                miss(c, 0, r.line, "a row of one point after row # " + std::to_string(previous),
-                     "row # " + std::to_string(r.number) + " of " + std::to_string(r.count) + " points");
+        for (const LayoutRowSeen &r : f_.rows)
+            if (r.number < 0) {
+                miss(c, 0, r.line, "a row number of 0 or more", LineOf(text_, r.line));
                 return false;
             }
-            previous = r.number;
-        }
         return true;
     }
 
     // Whether the point of each listed row, or of a spread of them, lies
-    // where position(row number) puts it; the first that does not is kept.
-    template <class Position> bool pointsFit(const LayoutInput &c, int d, Position position, bool everyRow)
+    // where position(row number) puts it, but for one at most: a damaged
+    // line leaves the right candidate one point off, and its comparison
+    // with the file then names that line. Otherwise the first that is off
+    // is kept.
+    template <class Position> bool pointsNearlyFit(const LayoutInput &c, int d, Position position, bool everyRow)
     {
         const std::size_t n = f_.rows.size();
         const std::size_t step = everyRow ? 1 : std::max<std::size_t>(1, n / 16);
+        Trial first;
         for (std::size_t k = 0; k < n; ++k) {
             if (k % step != 0 && k + 2 < n) continue;
             const LayoutRowSeen &r = f_.rows[k];
-            const PointSeen &p = f_.points[r.first];
             const nuk::Point3f q = position(static_cast<int>(r.number));
-            if (p.number != 0 || p.xyz[0] != Trunc(q.x) || p.xyz[1] != Trunc(q.y) || p.xyz[2] != Trunc(q.z)) {
-                miss(c, d, p.line, AcquisitionPointLine(0, q), std::string(p.text));
+            // A row of one point, that point where the candidate has it.
+            const PointSeen *p = r.count == 1 ? &f_.points[r.first] : nullptr;
+            if (p && p->number == 0 && p->xyz[0] == Trunc(q.x) && p->xyz[1] == Trunc(q.y) && p->xyz[2] == Trunc(q.z))
+                continue;
+            if (first.count++ == 0) {
+                if (p) {
+                    first.line = p->line;
+                    first.expected = AcquisitionPointLine(0, q);
+                    first.found = std::string(p->text);
+                } else if (r.count == 0) {
+                    first.line = r.line + 4; // where its point is due, after the height and distance lines
+                    first.expected = AcquisitionPointLine(0, q);
+                } else {
+                    first.line = f_.points[r.first + 1].line;
+                    first.found = std::string(f_.points[r.first + 1].text);
+                }
+            } else {
+                first.layout = c;
+                first.viewDistance = d;
+                consider(std::move(first));
                 return false;
             }
         }
@@ -1133,20 +1163,27 @@ private:
     }
 
     // With the flagged lights left out, every listed direction is unflagged
-    // and every one missing from the rows flagged: the last row and those
+    // and every one missing from the rows flagged, but for two at most: a
+    // damaged row number moves one row, and the right candidate's
+    // comparison with the file then names its line. The last row and those
     // after it first, where a wrong candidate shows soonest.
     template <class Flagged> bool leftOutAreFlagged(long long directions, Flagged flagged) const
     {
-        if (lastRow_ >= 0 && flagged(static_cast<int>(lastRow_))) return false;
+        int off = 0;
+        auto wrong = [&off](bool w) { return w && ++off > 2; };
+        if (lastRow_ >= 0 && lastRow_ < directions && wrong(flagged(static_cast<int>(lastRow_)))) return false;
         for (long long i = lastRow_ + 1; i < directions; ++i)
-            if (!flagged(static_cast<int>(i))) return false;
+            if (wrong(!flagged(static_cast<int>(i)))) return false;
         long long i = 0;
         for (const LayoutRowSeen &r : f_.rows) {
+            if (r.number == lastRow_) break;
             for (; i < r.number && i < directions; ++i)
-                if (!flagged(static_cast<int>(i))) return false;
-            if (r.number < directions && flagged(static_cast<int>(r.number))) return false;
-            i = r.number + 1;
+                if (wrong(!flagged(static_cast<int>(i)))) return false;
+            if (r.number < directions && wrong(flagged(static_cast<int>(r.number)))) return false;
+            i = std::max(i, r.number + 1);
         }
+        for (; i < lastRow_ && i < directions; ++i)
+            if (wrong(!flagged(static_cast<int>(i)))) return false;
         return true;
     }
 
@@ -1161,8 +1198,8 @@ private:
     std::pair<int, int> countsForRow(const LayoutRowSeen &r, int m, int d) const
     {
         const ParameterSpec &spec = LayoutSpec(LayoutParam::Count);
-        if (lastRow_ + 1 > spec.maximum) return {1, 0};
-        const int low = static_cast<int>(std::max<long long>(spec.minimum, lastRow_ + 1));
+        if (r.count == 0 || r.number + 1 > spec.maximum) return {1, 0};
+        const int low = static_cast<int>(std::max<long long>(spec.minimum, r.number + 1));
         const long long z = f_.points[r.first].xyz[2];
         const int index = static_cast<int>(r.number);
         auto shown = [&](int n) {
@@ -1201,15 +1238,16 @@ private:
         for (int m = ms.minimum; m <= ms.maximum; ++m)
             spaced.push_back(SpiralCounts(m, value));
         if (f_.rows.empty()) return emptySpiral(spaced);
-        if (!rowsOfOne(Candidate(LayoutKind::Spiral, 1, ms.minimum))) return false;
+        if (!rowNumbersUsable(Candidate(LayoutKind::Spiral, 1, ms.minimum))) return false;
         for (int d : distances())
             for (int m = ms.minimum; m <= ms.maximum; ++m) {
                 const std::pair<int, int> &bySpacing = spaced[static_cast<std::size_t>(m - ms.minimum)];
                 if (bySpacing.first > bySpacing.second) continue;
-                // The last two rows each give a run of counts; one of them
-                // may be the damaged line.
-                std::pair<int, int> runs[2] = {countsForRow(f_.rows.back(), m, d), {1, 0}};
-                if (f_.rows.size() > 1) runs[1] = countsForRow(f_.rows[f_.rows.size() - 2], m, d);
+                // The last two rows with a point each give a run of counts;
+                // one of them may be the damaged line.
+                std::pair<int, int> runs[2] = {{1, 0}, {1, 0}};
+                for (std::size_t k = f_.rows.size(), found = 0; k-- > 0 && found < 2;)
+                    if (f_.rows[k].count > 0) runs[found++] = countsForRow(f_.rows[k], m, d);
                 for (int k = 0; k < 2; ++k) {
                     const int from = std::max(runs[k].first, bySpacing.first);
                     const int to = std::min(runs[k].second, bySpacing.second);
@@ -1226,8 +1264,11 @@ private:
     {
         const LayoutInput c = Candidate(LayoutKind::Spiral, n, m);
         if (!fitsAngles(c)) return false;
-        auto position = [&c, d](int i) { return LayoutPosition(SpiralDirection(c, i), d); };
-        if (!pointsFit(c, d, position, false)) return false;
+        // A row beyond the count (a damaged number) is nowhere near.
+        auto position = [&c, d](int i) {
+            return i < c.count ? LayoutPosition(SpiralDirection(c, i), d) : nuk::Point3f(1e9f, 1e9f, 1e9f);
+        };
+        if (!pointsNearlyFit(c, d, position, false)) return false;
         if (fitsParallels(n) && attempt(c, d)) return true;
         PatternInput in = f_.in;
         LayoutInput skipping = c;
@@ -1266,7 +1307,7 @@ private:
         const ParameterSpec &fs = LayoutSpec(LayoutParam::Frequency), &ms = LayoutSpec(LayoutParam::MinElevation);
         for (int q = fs.minimum; q <= fs.maximum; ++q) {
             const LayoutInput all = Candidate(LayoutKind::Geodesic, q, ms.minimum);
-            if (!fitsAngles(all) || !rowsOfOne(all)) continue;
+            if (!fitsAngles(all) || !rowNumbersUsable(all)) continue;
             const std::vector<double> elevations = Elevations(all);
             for (int d : distances()) {
                 PatternInput in = f_.in;
@@ -1280,14 +1321,14 @@ private:
                     continue;
                 }
                 auto position = [&at](int i) { return at[static_cast<std::size_t>(i)]; };
-                if (!pointsFit(all, d, position, true)) continue;
+                if (!pointsNearlyFit(all, d, position, true)) continue;
                 std::vector<bool> flagged;
                 for (const nuk::Point3f &p : at)
                     flagged.push_back(flaggedAt(p, in));
                 int tried[2] = {-1, -1}; // vertex counts already built, lights all in and flagged left out
                 for (int m = ms.minimum; m <= ms.maximum; ++m) {
                     const std::pair<int, int> counts = CountsAbove(elevations, m);
-                    if (lastRow_ >= counts.second) break;
+                    if (lastButOne_ >= counts.second) break;
                     for (int skip = 0; skip < 2; ++skip) {
                         const LayoutInput c = Candidate(LayoutKind::Geodesic, q, m, true, skip == 1);
                         // Minimum elevations that keep the same vertices write the same file.
@@ -1315,7 +1356,7 @@ private:
     const std::vector<int> &distances_;
     std::vector<int> fallback_;
     std::size_t &budget_;
-    long long lastRow_ = -1;
+    long long lastRow_ = -1, lastButOne_ = -1; // the largest row numbers
 };
 
 // What the candidates of one file may build, in bytes of text and 256 a
@@ -1360,8 +1401,29 @@ AcquisitionError OneLineError(int line, const std::string &found, const std::str
     return e;
 }
 
+// Object heights the first row's height line could have been made with:
+// a ring's height line is the object height itself, a spiral's or a dome's
+// the object height plus the point's height above the centre.
+std::vector<std::int32_t> HeightsFromFirstRow(const LayoutFile &f)
+{
+    std::vector<std::int32_t> out;
+    if (f.rows.empty()) return out;
+    const LayoutRowSeen &r = f.rows.front();
+    const ParameterSpec &spec = Spec(Param::ObjectHeight);
+    std::vector<long long> tries = {r.height};
+    if (r.count > 0)
+        for (long long k = -2; k <= 2; ++k)
+            tries.push_back(r.height - f.points[r.first].xyz[1] + k);
+    for (long long h : tries)
+        if (h >= spec.minimum && h <= spec.maximum && h != f.in.objectHeight &&
+            std::find(out.begin(), out.end(), h) == out.end())
+            out.push_back(static_cast<std::int32_t>(h));
+    return out;
+}
+
 struct LayoutOutcome {
     AcquisitionRead read;
+    bool structural = false; // the grammar itself failed
     bool headerFits = false; // some layout writes the angle and count lines
     bool explained = false;  // one changed line explains the failure
 };
@@ -1373,11 +1435,13 @@ LayoutOutcome ReadLayout(std::string_view text)
     LayoutParser parser(text);
     if (!parser.header(f)) {
         out.read.error = parser.error();
+        out.structural = true;
         return out;
     }
     out.headerFits = HeaderFitsALayout(f);
     if (!parser.rows(f)) {
         out.read.error = parser.error();
+        out.structural = true;
         return out;
     }
     const std::vector<int> distances = DistancesFromPoints(f);
@@ -1398,12 +1462,25 @@ LayoutOutcome ReadLayout(std::string_view text)
             return out;
         }
     }
-    // A changed angle line or parallels line hides the layout from the
-    // candidates it chooses: each left out in turn.
-    for (int line : {kHorizontalAngleLine, kHorizontalAngleLine + 1, kParallelsLine}) {
+    // A changed angle, parallels or meridiens line hides the layout from
+    // the candidates, or from the comparison: each left out in turn.
+    for (int line : {kHorizontalAngleLine, kHorizontalAngleLine + 1, kParallelsLine, kParallelsLine + 1}) {
         LayoutSearch search(f, text, line, distances, budget);
         if (!search.run()) continue;
         out.read.error = OneLineError(line, LineOf(text, line), search.accepted.leftOut, search.accepted);
+        out.explained = true;
+        return out;
+    }
+    // A changed object height moves every row's height line: the first
+    // row's gives the height it was made with, within a few units.
+    for (std::int32_t height : HeightsFromFirstRow(f)) {
+        LayoutFile other = f;
+        other.in.objectHeight = height;
+        LayoutSearch search(other, text, kObjectHeightLine, distances, budget);
+        if (!search.run()) continue;
+        out.read.error.line = kObjectHeightLine;
+        out.read.error.message = "object height " + std::to_string(f.in.objectHeight) +
+                                 " does not fit the heights of the rows, which give " + std::to_string(height);
         out.explained = true;
         return out;
     }
@@ -1465,6 +1542,9 @@ AcquisitionRead ReadAcquisition(std::string_view text)
     // the plainer one, is given.
     LayoutOutcome layout = ReadLayout(text);
     if (layout.read.ok || layout.headerFits || layout.explained) return std::move(layout.read);
+    // A fault in the grammar is where it is, whatever the kind of file; the
+    // grid's reader stops at an angle line that is no grid's.
+    if (layout.structural && layout.read.error.line > grid.error.line) return std::move(layout.read);
     return grid;
 }
 
