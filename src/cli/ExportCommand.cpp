@@ -114,7 +114,7 @@ Action addExportCommand(CLI::App &app)
     CLI::App *cmd = app.add_subcommand("export", "Write the light positions of a pattern for RTI software");
     cmd->footer(
         "The pattern comes from the pattern and layout options (as for 'quorvel-cli pattern') or from an acquisition "
-        "file of the grid layout with --from; its view distance is recovered from the file's rows. Lights are listed "
+        "file with --from; its layout and view distance are recovered from the file. Lights are listed "
         "in shooting order, the order of the acquisition file, with image names numbered from --first.\n"
         "Formats: lp (light directions for RTI fitting and viewing), dome (JSON dome description), csv (one row "
         "per position, for spreadsheets and robot controllers). Lengths are millimetres.");

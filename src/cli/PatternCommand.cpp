@@ -4,8 +4,7 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/Commands.h"
-#include "cli/LayoutOptions.h"
-#include "cli/PatternOptions.h"
+#include "cli/PatternSource.h"
 #include "planner/Layout.h"
 #include "planner/Pattern.h"
 
@@ -15,23 +14,24 @@ namespace
 {
 
 struct PatternCommandOptions {
-    PatternOptions pattern;
-    LayoutOptions layout;
+    PatternSource source; // the pattern and layout options, or --from
     std::string output = planner::kAcquisitionFile;
 };
 
 int runPattern(const PatternCommandOptions &opt)
 {
     planner::PatternInput in;
-    if (!opt.pattern.resolve("pattern", in)) return kUsage;
+    planner::PatternLists lists;
     planner::LayoutInput layout;
-    if (!opt.layout.resolve("pattern", opt.pattern, layout)) return kUsage;
+    const int loaded = opt.source.load("pattern", in, lists, stdout, &layout);
+    if (loaded != kOk) return loaded;
     if (opt.output.empty()) {
         std::fprintf(stderr, "quorvel-cli pattern: --output must name a file\n");
         return kUsage;
     }
 
-    planner::PatternLists lists;
+    // Written again from what was read, a file read with --from comes out
+    // byte for byte the same.
     const planner::WriteResult r = planner::GenerateLayout(in, layout, lists, opt.output);
     if (!r.ok) {
         std::fprintf(stderr, "quorvel-cli pattern: %s\n", r.message().c_str());
@@ -49,10 +49,10 @@ Action addPatternCommand(CLI::App &app)
     CLI::App *cmd = app.add_subcommand("pattern", "Compute the acquisition pattern and write it for the capture rig");
     cmd->footer("Writes the same file as the window's \"Generate -->\": a header with the parameters, then one line "
                 "per position, rows from the top pole down, points from left to right. The other layouts write the "
-                "same kind of file, in their shooting order: rings from the top down, each by azimuth. Lengths are "
-                "millimetres, angles degrees.");
-    opt->pattern.add(cmd);
-    opt->layout.add(cmd);
+                "same kind of file, in their shooting order: rings from the top down, each by azimuth. With --from, "
+                "the pattern of an acquisition file written earlier, its layout and view distance recovered from "
+                "it, is written again. Lengths are millimetres, angles degrees.");
+    opt->source.add(cmd);
     cmd->add_option("--output", opt->output, "file to write (default ./acquisition.txt)")->type_name("PATH");
     return [cmd, opt]() -> int {
         if (!cmd->parsed()) return -1;
