@@ -875,6 +875,17 @@ bool HeaderFitsALayout(const LayoutFile &f)
     return false;
 }
 
+// The values with the most votes first, the smaller first among equals; a
+// few of them.
+std::vector<int> MostVoted(std::vector<std::pair<int, int>> votes)
+{
+    std::stable_sort(votes.begin(), votes.end(), [](const auto &a, const auto &b) { return a.second > b.second; });
+    std::vector<int> out;
+    for (std::size_t k = 0; k < votes.size() && k < 8; ++k)
+        out.push_back(votes[k].first);
+    return out;
+}
+
 // View distances that put the points where the file shows them: each
 // coordinate is truncated, so a point lies in a box one unit wide beside
 // its line, at a distance from the centre within a narrow range. Every
@@ -903,11 +914,7 @@ std::vector<int> DistancesFromPoints(const LayoutFile &f)
     std::vector<std::pair<int, int>> ranked;
     for (std::size_t k = 0; k < votes.size(); ++k)
         if (votes[k] > 0) ranked.emplace_back(spec.minimum + static_cast<int>(k), votes[k]);
-    std::stable_sort(ranked.begin(), ranked.end(), [](const auto &a, const auto &b) { return a.second > b.second; });
-    std::vector<int> out;
-    for (std::size_t k = 0; k < ranked.size() && k < 8; ++k)
-        out.push_back(ranked[k].first);
-    return out;
+    return MostVoted(std::move(ranked));
 }
 
 // Line n of the text, without its line end.
@@ -1083,13 +1090,7 @@ private:
                 ++votes[static_cast<int>(d)];
         }
         if (votes.empty()) return fallback_;
-        std::vector<std::pair<int, int>> ranked(votes.begin(), votes.end());
-        std::stable_sort(ranked.begin(), ranked.end(),
-                         [](const auto &a, const auto &b) { return a.second > b.second; });
-        std::vector<int> out;
-        for (std::size_t k = 0; k < ranked.size() && k < 8; ++k)
-            out.push_back(ranked[k].first);
-        return out;
+        return MostVoted(std::vector<std::pair<int, int>>(votes.begin(), votes.end()));
     }
 
     bool rings()
