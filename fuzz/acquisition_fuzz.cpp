@@ -1,7 +1,7 @@
 // Fuzz target over the acquisition-file reader, as quorvel-cli export --from
-// runs it. Any input either reads back as a pattern that the generator
-// writes again line for line, and that exports in every format, or gives a
-// message naming a line of the input. A broken promise traps.
+// runs it. Any input either reads back as a pattern, grid or layout, that the
+// generator writes again line for line, and that exports in every format,
+// or gives a message naming a line of the input. A broken promise traps.
 //
 // A campaign (asan preset), on a scratch copy of the seeds:
 //   build/asan/fuzz/acquisition_fuzz -max_len=32768 -max_total_time=900 scratch/
@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "planner/AcquisitionReader.h"
+#include "planner/AcquisitionFile.h"
 #include "planner/LightExport.h"
 
 namespace
@@ -52,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
 
     planner::PatternLists again;
-    if (planner::BuildPattern(read.input, again) != normalised) __builtin_trap();
+    if (planner::BuildLayout(read.input, read.layout, again) != normalised) __builtin_trap();
     if (again.positions.size() != read.lists.positions.size()) __builtin_trap();
 
     std::string error;

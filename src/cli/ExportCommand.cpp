@@ -1,7 +1,6 @@
 // quorvel-cli export: the light positions of a pattern for RTI software,
 // from the pattern options or from an acquisition file written earlier.
 
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -12,7 +11,7 @@
 
 #include "cli/Commands.h"
 #include "cli/PlanOptions.h"
-#include "planner/AcquisitionReader.h"
+#include "planner/AcquisitionFile.h"
 #include "planner/Layout.h"
 #include "planner/LightExport.h"
 #include "planner/Parameters.h"
@@ -83,7 +82,7 @@ Action addExportCommand(CLI::App &app)
     CLI::App *cmd = app.add_subcommand("export", "Write the light positions of a pattern for RTI software");
     cmd->footer(
         "The pattern comes from the pattern and layout options (as for 'quorvel-cli pattern') or from an acquisition "
-        "file of the grid layout with --from; its view distance is recovered from the file's rows. Lights are listed "
+        "file with --from; its layout and view distance are recovered from the file. Lights are listed "
         "in shooting order, the order of the acquisition file, with image names numbered from --first.\n"
         "Formats: lp (light directions for RTI fitting and viewing), dome (JSON dome description), csv (one row "
         "per position, for spreadsheets and robot controllers). Lengths are millimetres.");

@@ -5,7 +5,7 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/Commands.h"
-#include "planner/AcquisitionReader.h"
+#include "planner/AcquisitionFile.h"
 #include "planner/Layout.h"
 #include "planner/Parameters.h"
 #include "planner/PlanFile.h"
@@ -137,7 +137,7 @@ int PlanOptions::load(const char *command, planner::Plan &plan, planner::Pattern
     planner::AcquisitionRead read = planner::ReadAcquisitionFile(from_);
     if (!read.ok) return Complain(command, read.error.text(from_), kFailure);
     plan.input = read.input;
-    plan.layout = planner::LayoutInput{};
+    plan.layout = read.layout;
     lists = std::move(read.lists);
     if (announce)
         std::fprintf(announce, "read %zu points from %s (view distance %d mm, recovered from its rows)\n",

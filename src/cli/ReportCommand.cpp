@@ -1,7 +1,6 @@
 // quorvel-cli report: judges a plan before the first photograph. Flagged
 // positions are findings, not errors: the exit status is 0 whatever the plan.
 
-#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "nuk/Pi.h"
 #include "nuk/Point3.h"
 
 namespace nuk
@@ -11,10 +12,10 @@ template <class T> struct RotationPi;
 // The float rotation uses the float nearest pi, the double one the double
 // nearest pi; the pattern generator's file depends on the float value.
 template <> struct RotationPi<float> {
-    static constexpr float value = 3.1415927f;
+    static constexpr float value = kPiFloat;
 };
 template <> struct RotationPi<double> {
-    static constexpr double value = 3.141592653589793;
+    static constexpr double value = kPi;
 };
 
 // 4x4 matrix, element (r, c) at index 4r + c. A matrix is used in one of two

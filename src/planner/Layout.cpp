@@ -1,10 +1,10 @@
 #include "planner/Layout.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
-#include <cstdio>
 
+#include "nuk/Pi.h"
+#include "planner/AcquisitionFile.h"
 #include "planner/PlanReport.h"
 
 namespace planner
@@ -13,7 +13,7 @@ namespace planner
 namespace
 {
 
-constexpr double kPi = 3.14159265358979323846;
+using nuk::kPi;
 constexpr double kDeg = kPi / 180.0;
 // 180 (3 - sqrt 5): consecutive directions of the spiral turn by this.
 const double kGoldenAngle = 180.0 * (3.0 - std::sqrt(5.0));
@@ -41,6 +41,9 @@ LayoutDirection FromVector(const Point3d &v)
     d.azimuth = (v.x == 0 && v.y == 0) ? 0.0 : Azimuth360(std::atan2(v.y, v.x) / kDeg);
     return d;
 }
+
+// Straight toward the camera the light is on the axis, not a rounding off it.
+double CosElevation(const LayoutDirection &dir) { return dir.elevation == 90.0 ? 0.0 : std::cos(dir.elevation * kDeg); }
 
 // Sorts into shooting order and numbers the rings and the lights in them.
 void ShootingOrder(std::vector<LayoutDirection> &dirs)
@@ -92,14 +95,10 @@ std::vector<LayoutDirection> Rings(const LayoutInput &l)
 
 std::vector<LayoutDirection> Spiral(const LayoutInput &l)
 {
-    // Equal steps of z give equal areas of the cap.
     std::vector<LayoutDirection> dirs;
-    const double z0 = std::sin(l.minElevation * kDeg);
     const int n = std::max(1, l.count);
-    for (int i = 0; i < n; ++i) {
-        const double z = 1.0 - (i + 0.5) * (1.0 - z0) / n;
-        dirs.push_back({std::asin(z) / kDeg, Azimuth360(90.0 + i * kGoldenAngle), 0, 0});
-    }
+    for (int i = 0; i < n; ++i)
+        dirs.push_back(SpiralDirection(l, i));
     return dirs;
 }
 
@@ -153,27 +152,6 @@ std::vector<LayoutDirection> Geodesic(const LayoutInput &l)
     }
     return dirs;
 }
-
-std::string Fixed2(double v)
-{
-    char buf[32];
-    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 2);
-    std::string s(buf, r.ptr);
-    if (s.size() < 6) s.insert(0, 6 - s.size(), ' ');
-    return s;
-}
-
-template <class... Args> void Add(std::string &s, const char *fmt, Args... args)
-{
-    char buf[128];
-    const int n = std::snprintf(buf, sizeof buf, fmt, args...);
-    if (n > 0) s.append(buf, std::min<std::size_t>(static_cast<std::size_t>(n), sizeof buf - 1));
-}
-
-// Integers in the file are truncated toward zero, never rounded.
-int Trunc(double v) { return static_cast<int>(v); }
-
-const char kSeparator[] = "---------------------------------------------------";
 
 struct Row {
     int number = 0;
@@ -254,6 +232,22 @@ std::string LayoutDescription(const LayoutInput &l)
     return s;
 }
 
+LayoutDirection SpiralDirection(const LayoutInput &l, int i)
+{
+    // Equal steps of z give equal areas of the cap.
+    const double z0 = std::sin(l.minElevation * kDeg);
+    const int n = std::max(1, l.count);
+    const double z = 1.0 - (i + 0.5) * (1.0 - z0) / n;
+    return {std::asin(z) / kDeg, Azimuth360(90.0 + i * kGoldenAngle), 0, 0};
+}
+
+nuk::Point3f LayoutPosition(const LayoutDirection &dir, double viewDistance)
+{
+    const double d = viewDistance, ce = CosElevation(dir), e = dir.elevation * kDeg, a = dir.azimuth * kDeg;
+    return nuk::Point3f(static_cast<float>(d * ce * std::cos(a)), static_cast<float>(d * ce * std::sin(a)),
+                        static_cast<float>(d * std::sin(e)));
+}
+
 std::vector<LayoutDirection> LayoutDirections(const LayoutInput &l)
 {
     std::vector<LayoutDirection> dirs;
@@ -310,12 +304,7 @@ std::string BuildLayout(const PatternInput &in, const LayoutInput &layout, Patte
     const double d = in.viewDistance;
     std::vector<Row> rows;
     for (const LayoutDirection &dir : dirs) {
-        const double e = dir.elevation * kDeg, a = dir.azimuth * kDeg;
-        // Straight toward the camera the light is on the axis, not a rounding off it.
-        const double ce = dir.elevation == 90.0 ? 0.0 : std::cos(e);
-        const nuk::Point3f p(static_cast<float>(d * ce * std::cos(a)), static_cast<float>(d * ce * std::sin(a)),
-                             static_cast<float>(d * std::sin(e)));
-
+        const nuk::Point3f p = LayoutPosition(dir, d);
         const int rowNumber = layout.kind == LayoutKind::Rings ? dir.ring : static_cast<int>(&dir - dirs.data());
         if (rows.empty() || rows.back().number != rowNumber) {
             Row r;
@@ -323,7 +312,7 @@ std::string BuildLayout(const PatternInput &in, const LayoutInput &layout, Patte
             if (layout.kind == LayoutKind::Rings) {
                 // The ring's centre is on the camera axis, at the object's height.
                 r.height = 0.0f;
-                r.distance = static_cast<float>(d * ce);
+                r.distance = static_cast<float>(d * CosElevation(dir));
             } else {
                 r.height = p.y;
                 r.distance = static_cast<float>(std::sqrt(double(p.x) * p.x + double(p.z) * p.z));
@@ -352,38 +341,18 @@ std::string BuildLayout(const PatternInput &in, const LayoutInput &layout, Patte
         widest = std::max(widest, r.points.size());
     const LayoutSpacing spacing = NominalSpacing(layout);
 
-    // The grid's header, line for line.
-    std::string t;
-    t += "PTM ACQUISITION PATTERN\n";
-    Add(t, "\n%s\n", kSeparator);
-    Add(t, "object size         %6i\n", static_cast<int>(in.objectSize));
-    Add(t, "object height       %6i\n", static_cast<int>(in.objectHeight));
-    Add(t, "camera distance     %6i\n", static_cast<int>(in.cameraDistance));
-    // Decimal points whatever the locale.
-    t += "horizontal angle    " + Fixed2(spacing.along) + "\n";
-    t += "vertical angle      " + Fixed2(spacing.across) + "\n";
-    Add(t, "parallels           %6i\n", static_cast<int>(rows.size()));
-    Add(t, "meridiens           %6i\n", static_cast<int>(widest));
-    Add(t, "\n%s\n\n", kSeparator);
-    t += "rows from bottom to top. points from left to right\n\n\n";
-
+    AcquisitionWriter file;
+    file.header(in, spacing.along, spacing.across, static_cast<int>(rows.size()), static_cast<int>(widest));
     for (const Row &r : rows) {
         out.row_heights.push_back(r.height);
         out.row_distances.push_back(r.distance);
-        Add(t, "%s\n", kSeparator);
-        Add(t, "row # %6i\n\n", r.number);
-        Add(t, "height     %6i\n", Trunc(static_cast<double>(in.objectHeight) + r.height));
-        Add(t, "distance   %6i\n", Trunc(r.distance));
-        t += "\n";
-        for (std::size_t k : r.points) {
-            const nuk::Point3f &p = out.positions[k];
-            Add(t, "%3i]  % 6i  % 6i  % 6i\n", out.point_numbers[k], Trunc(p.x), Trunc(p.y), Trunc(p.z));
-        }
-        t += "\n\n";
-        Add(t, "%s\n", kSeparator);
+        file.beginRow(r.number, static_cast<double>(in.objectHeight) + r.height, r.distance);
+        for (std::size_t k : r.points)
+            file.point(out.point_numbers[k], out.positions[k]);
+        file.endRow();
     }
-    Add(t, "Total points   %4i\n", static_cast<int>(out.positions.size()));
-    return t;
+    file.total(out.positions.size());
+    return file.take();
 }
 
 WriteResult GenerateLayout(const PatternInput &in, const LayoutInput &layout, PatternLists &out,

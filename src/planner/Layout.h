@@ -89,6 +89,15 @@ struct LayoutDirection {
 // grid.
 std::vector<LayoutDirection> LayoutDirections(const LayoutInput &layout);
 
+// Direction i of the spiral (0 at the top), the i-th of LayoutDirections
+// without working out the others: the spiral runs from the top down. Its
+// elevation rises as the count grows, for the same i.
+LayoutDirection SpiralDirection(const LayoutInput &spiral, int i);
+
+// Where BuildLayout places a direction: at the view distance from the
+// object's centre, in the pattern's frame, in single precision.
+nuk::Point3f LayoutPosition(const LayoutDirection &direction, double viewDistance);
+
 // Nominal spacing of neighbouring directions in degrees: along the lowest
 // ring and between rings for the rings layout, the spacing of an even
 // covering of the cap for the spiral, an edge of the subdivided icosahedron

@@ -7,6 +7,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "nuk/Pi.h"
+
 namespace planner
 {
 
@@ -195,7 +197,7 @@ double Shortest(float v)
     return d;
 }
 
-constexpr double kPi = 3.14159265358979323846;
+using nuk::kPi;
 
 } // namespace
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "nuk/Point3.h"
+#include "nuk/tools/AtomicFile.h"
 
 namespace planner
 {
@@ -51,16 +52,10 @@ inline const char *const kAcquisitionFile = "./acquisition.txt";
 // Clears and refills the lists and returns the whole text of the file.
 std::string BuildPattern(const PatternInput &in, PatternLists &out);
 
-struct WriteResult {
-    bool ok = false;
-    std::string path;
-    std::string reason;          // the system's explanation when !ok
-    std::string message() const; // "cannot write PATH: REASON"
-};
-
-// Writes the text to a temporary file beside path and renames it over path,
-// so a failed write never leaves a truncated file where a complete one was.
-WriteResult WriteFileAtomically(const std::string &path, const std::string &content);
+// Every file is written whole or not at all (nuk/tools/AtomicFile.h); the
+// planner's callers name it from here.
+using WriteResult = nuk::WriteResult;
+using nuk::WriteFileAtomically;
 
 // One run of the generator: the lists are filled even when the file cannot
 // be written; the result tells whether it was.

@@ -7,13 +7,15 @@
 #include <limits>
 #include <queue>
 
+#include "nuk/Pi.h"
+
 namespace planner
 {
 
 namespace
 {
 
-constexpr double kPi = 3.14159265358979323846;
+using nuk::kPi;
 constexpr double kDeg = kPi / 180.0;
 constexpr double kMaxCondition = 1e6;
 

@@ -17,13 +17,15 @@
 #include <QPolygonF>
 #include <QSvgGenerator>
 
+#include "nuk/Pi.h"
+
 namespace plot
 {
 
 namespace
 {
 
-constexpr double kPi = 3.14159265358979323846;
+using nuk::kPi;
 constexpr double kDeg = kPi / 180.0;
 
 using nuk::Point3d;

@@ -546,27 +546,37 @@ private slots:
     void commandsForTheManual()
     {
         const QStringList before = WindowCommands(*form);
-        QCOMPARE(before.first(), QStringLiteral("toolbar\tLoad model\t\t") + form->TB_loadmodel->whatsThis());
-        QVERIFY(before.contains(QStringLiteral("toolbar\tReset view\t\t") + form->TB_resetview->toolTip()));
+        QCOMPARE(before.first(), QStringLiteral("menu File\tOpen plan\u2026\tCtrl+O\t"));
+        const QStringList toolbar = before.filter(QRegularExpression(QStringLiteral("^toolbar\t")));
+        QCOMPARE(toolbar.first(), QStringLiteral("toolbar\tLoad model\t\t") + form->TB_loadmodel->whatsThis());
+        QVERIFY(toolbar.contains(QStringLiteral("toolbar\tReset view\t\t") + form->TB_resetview->toolTip()));
         QVERIFY(before.last().startsWith(QStringLiteral("toolbar\t?\t\t")));
-        QVERIFY(!before.filter(QRegularExpression(QStringLiteral("^toolbar\tLight coverage\tCtrl\\+L\t"))).isEmpty());
-        QVERIFY(before.filter(QRegularExpression(QStringLiteral("^(menu|keys)"))).isEmpty());
+        QVERIFY(!toolbar.filter(QRegularExpression(QStringLiteral("^toolbar\tLight coverage\tCtrl\\+L\t"))).isEmpty());
+        // The menus come first, each entry once, and nothing is a bare key yet.
+        QCOMPARE(before.indexOf(toolbar.first()), before.size() - toolbar.size());
+        QVERIFY(before.contains(QStringLiteral("menu File\tQuit\tCtrl+Q\t")));
+        QVERIFY(before.filter(QRegularExpression(QStringLiteral("^keys"))).isEmpty());
 
-        auto *bar = new QMenuBar(form.get());
-        QMenu *file = bar->addMenu(QStringLiteral("&File"));
-        QAction *open = file->addAction(QStringLiteral("&Open plan\u2026"));
-        open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
-        open->setToolTip(QStringLiteral("Open a plan file"));
-        file->addSeparator();
-        file->addMenu(QStringLiteral("Recent plans"))->addAction(QStringLiteral("a.qplan"));
-        auto *quit = new QAction(QStringLiteral("Quit"), form.get());
-        quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-        form->addAction(quit);
+        // A new menu with a submenu, and a shortcut outside any menu.
+        QMenuBar *bar = form->findChild<QMenuBar *>();
+        QVERIFY(bar);
+        QMenu *extra = bar->addMenu(QStringLiteral("&Extra"));
+        QAction *open = extra->addAction(QStringLiteral("&Check\u2026"));
+        open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_K));
+        open->setToolTip(QStringLiteral("Check something"));
+        extra->addSeparator();
+        extra->addMenu(QStringLiteral("Recent checks"))->addAction(QStringLiteral("a.txt"));
+        auto *hidden = new QAction(QStringLiteral("Hidden"), form.get());
+        hidden->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_J));
+        form->addAction(hidden);
         const QStringList after = WindowCommands(*form);
-        QCOMPARE(after.mid(0, 3), (QStringList{QStringLiteral("menu File\tOpen plan\u2026\tCtrl+O\tOpen a plan file"),
-                                               QStringLiteral("menu File/Recent plans\ta.qplan\t\t"), before.first()}));
-        QCOMPARE(after.last(), QStringLiteral("keys\tQuit\tCtrl+Q\t"));
+        const int at = int(before.size() - toolbar.size());
+        QCOMPARE(after.mid(at, 3), (QStringList{QStringLiteral("menu Extra\tCheck\u2026\tCtrl+K\tCheck something"),
+                                                QStringLiteral("menu Extra/Recent checks\ta.txt\t\t"), toolbar.first()}));
+        QCOMPARE(after.last(), QStringLiteral("keys\tHidden\tCtrl+J\t"));
         QCOMPARE(after.size(), before.size() + 3);
+        delete extra;
+        delete hidden;
     }
 
     // Whatever the operator does, the log keeps its one line.

@@ -3,6 +3,8 @@
 #include <chrono>
 #include <cmath>
 
+#include "nuk/Pi.h"
+
 namespace nuk
 {
 
@@ -12,7 +14,6 @@ namespace
 // Taken when the program's static data is set up, so "since program start".
 const std::chrono::steady_clock::time_point programStart = std::chrono::steady_clock::now();
 
-const double kPi = 3.141592653589793;
 const Point3d kOrigin(0, 0, 0);
 
 bool IsFinite(const Matrix44d &m)

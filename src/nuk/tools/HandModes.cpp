@@ -2,13 +2,14 @@
 
 #include <cmath>
 
+#include "nuk/Pi.h"
+
 namespace nuk
 {
 
 namespace
 {
 
-const double kPi = 3.141592653589793;
 const float kHandleReach = 0.1f;
 
 // Screen direction of an axis: z dropped; an axis pointing at the viewer
@@ -45,7 +46,7 @@ Matrix44d HandModes::SphereMode::Apply(const Point3d &p, const Matrix44d &, cons
     if (t > r) t = t + (t - r) * 0.7;
     if (t > 1) t = 1;
     if (t < -1) t = -1;
-    return Matrix44d::Rotation(2 * std::asin(t) * 180 / 3.14159265, axis);
+    return Matrix44d::Rotation(2 * std::asin(t) * 180 / kPiEightDecimals, axis);
 }
 void HandModes::SphereMode::DrawGuides(bool) const {}
 float HandModes::SphereMode::Distance(const Point3d &p) const { return p.Norm() <= 1 ? 0.0f : -1.0f; }

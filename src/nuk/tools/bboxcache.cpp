@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "nuk/tools/bboxcache.h"
+#include "nuk/tools/AtomicFile.h"
 
 namespace nuk
 {
@@ -19,18 +20,6 @@ namespace
 
 const char kMagic[8] = {'B', 'B', 'O', 'X', 'C', 'A', 'C', 'H'};
 constexpr int kEntrySize = 8 + BBOX_CACHE_BOXSIZE;
-
-bool WriteAll(int fd, const char *p, size_t n)
-{
-    while (n > 0) {
-        const ssize_t w = ::write(fd, p, n);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) return false;
-        p += w;
-        n -= size_t(w);
-    }
-    return true;
-}
 
 size_t ReadAll(int fd, char *p, size_t n)
 {
@@ -80,20 +69,11 @@ bool WriteBBoxCache(const char *plyfilename, const void *box)
 {
     std::string path;
     if (!box || !CachePath(plyfilename, ".bbox_cache", path)) return false;
-    // Written beside the entry and renamed over it when complete, so a
-    // failed write never leaves a truncated entry in place of a good one.
-    std::string tmp = path + ".XXXXXX";
-    const int fd = ::mkstemp(&tmp[0]);
-    if (fd < 0) return false;
-    ::fchmod(fd, 0644); // mkstemp makes it private; an entry is no secret
-    char entry[kEntrySize];
-    std::memcpy(entry, kMagic, sizeof kMagic);
-    std::memcpy(entry + sizeof kMagic, box, BBOX_CACHE_BOXSIZE);
-    bool ok = WriteAll(fd, entry, sizeof entry);
-    if (::close(fd) != 0) ok = false;
-    if (ok) ok = ::rename(tmp.c_str(), path.c_str()) == 0;
-    if (!ok) ::unlink(tmp.c_str());
-    return ok;
+    // Whole or not at all: a failed write never leaves a truncated entry in
+    // place of a good one.
+    std::string entry(kMagic, sizeof kMagic);
+    entry.append(static_cast<const char *>(box), BBOX_CACHE_BOXSIZE);
+    return WriteFileAtomically(path, entry).ok;
 }
 
 bool ReadBBoxCache(const char *plyfilename, void *box, const char *otherfilename)

@@ -82,7 +82,7 @@ TEST(HandModes, SphereIsContinuousAndGrowsOutside)
     };
     EXPECT_NEAR(angle(r - 1e-9), angle(r + 1e-9), 1e-6);
     // 45 degrees at the seam, more beyond, and never NaN far out.
-    EXPECT_NEAR(angle(r), kPi / 4, 1e-6);
+    EXPECT_NEAR(angle(r), rig::kPi / 4, 1e-6);
     EXPECT_GT(angle(1.0), angle(r) + 0.1);
     for (double x : {3.0, 50.0, 1e6})
         EXPECT_TRUE(std::isfinite(angle(x)));

@@ -2,12 +2,7 @@
 
 #include "nuk/Affine.h"
 
-using namespace nuk;
-
-namespace
-{
-constexpr double kPi = 3.141592653589793;
-}
+using namespace nuk; // kPi among them
 
 TEST(Affine, StartsAsIdentity)
 {

@@ -12,7 +12,7 @@
 
 #include <gtest/gtest.h>
 
-#include "planner/AcquisitionReader.h"
+#include "planner/AcquisitionFile.h"
 #include "planner/Layout.h"
 #include "planner/LightExport.h"
 #include "planner/Pattern.h"

@@ -192,10 +192,3 @@ TEST(PatternFile, FailedWriteMidwayLeavesNoPartialFile)
     EXPECT_EQ(ReadFile(path), "previous pattern\n");
     EXPECT_EQ(dir.Entries(), 1);
 }
-
-TEST(PatternFile, RefusesToReplaceADevice)
-{
-    const WriteResult r = WriteFileAtomically("/dev/null", "data");
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.reason, "Not a regular file");
-}

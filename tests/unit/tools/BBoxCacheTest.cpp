@@ -2,6 +2,8 @@
 
 #include <cstring>
 #include <ctime>
+#include <filesystem>
+#include <iterator>
 #include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
@@ -113,6 +115,26 @@ TEST(BBoxCache, DamagedEntriesAreRejected)
     WriteFile(entry, good + "trailing bytes are ignored");
     ASSERT_TRUE(ReadBBoxCache(ply.c_str(), &b, nullptr));
     EXPECT_EQ(std::memcmp(&b, &kBox, sizeof b), 0);
+}
+
+// The entry is written through the atomic file writer: a rewrite keeps the
+// entry's mode and leaves nothing else in the cache folder.
+TEST(BBoxCache, RewriteKeepsTheModeAndLeavesNoTemporary)
+{
+    TempDir dir;
+    const std::string ply = WriteFile(dir.File("r.ply"), "ply\n");
+    ASSERT_TRUE(WriteBBoxCache(ply.c_str(), &kBox));
+    const std::string entry = dir.File("nuk_cache/r.ply.bbox_cache");
+    ASSERT_EQ(::chmod(entry.c_str(), 0600), 0);
+    const Box other = {{1, 2, 3}, {4, 5, 6}};
+    ASSERT_TRUE(WriteBBoxCache(ply.c_str(), &other));
+    struct stat st;
+    ASSERT_EQ(::stat(entry.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(std::memcmp(ReadFile(entry).data() + 8, &other, sizeof other), 0);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.File("nuk_cache")),
+                            std::filesystem::directory_iterator()),
+              1);
 }
 
 TEST(BBoxCache, PathsAreSplitAtTheLastSlash)

@@ -1,10 +1,12 @@
-// Reading acquisition files back: every file the generator writes gives its
-// parameters and exact positions again; damaged files give an error naming
-// the damaged line.
+// Reading acquisition files back: every file the generator writes, grid or
+// layout, gives its parameters, its layout and exact positions again;
+// damaged files give an error naming the damaged line.
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -14,8 +16,11 @@
 
 #include <gtest/gtest.h>
 
-#include "planner/AcquisitionReader.h"
+#include "planner/AcquisitionFile.h"
+#include "planner/Layout.h"
 #include "planner/Pattern.h"
+#include "support/Files.h"
+#include "unit/mesh/LargestAllocation.h"
 #include "unit/planner/LightFiles.h"
 
 using namespace planner;
@@ -357,4 +362,333 @@ TEST(AcquisitionReader, Files)
     EXPECT_EQ(ReadAcquisitionFile(dir + "/damaged.txt").error.text("damaged.txt").rfind("damaged.txt, line 3: ", 0),
               0u);
     EXPECT_EQ(std::system(("rm -rf '" + dir + "'").c_str()), 0);
+}
+
+// --- layouts -------------------------------------------------------------------
+
+namespace
+{
+
+LayoutInput Layout(LayoutKind kind, int size, int minElevation, bool topLight = true, bool skip = false)
+{
+    LayoutInput l;
+    l.kind = kind;
+    if (kind == LayoutKind::Rings) l.rings = size;
+    if (kind == LayoutKind::Spiral) l.count = size;
+    if (kind == LayoutKind::Geodesic) l.frequency = size;
+    l.minElevation = minElevation;
+    l.topLight = topLight;
+    l.skipFlagged = skip;
+    return l;
+}
+
+PatternInput Plan(int viewDistance, int objectHeight = 1000, int cameraDistance = 1000, int objectSize = 250)
+{
+    PatternInput in;
+    in.viewDistance = viewDistance;
+    in.objectHeight = objectHeight;
+    in.cameraDistance = cameraDistance;
+    in.objectSize = objectSize;
+    return in;
+}
+
+bool SameLayout(const LayoutInput &a, const LayoutInput &b)
+{
+    return a.kind == b.kind && a.rings == b.rings && a.topLight == b.topLight && a.count == b.count &&
+           a.frequency == b.frequency && a.minElevation == b.minElevation && a.skipFlagged == b.skipFlagged;
+}
+
+struct RoundTrip {
+    const char *name;
+    PatternInput in;
+    LayoutInput layout;
+    LayoutInput reads; // the layout itself, unless another writes the same file first
+};
+
+void PrintTo(const RoundTrip &c, std::ostream *os) { *os << c.name; }
+
+RoundTrip Case(const char *name, PatternInput in, LayoutInput layout) { return {name, in, layout, layout}; }
+
+const LayoutInput kGrid;
+
+// The icosahedron's upper ring lies at asin(1 / sqrt 5) = 26.57 degrees:
+// minimum elevations 0 to 26 keep the same vertices, and 27 to 80 only the
+// top one. The reader takes the lowest.
+const RoundTrip kRoundTrips[] = {
+    Case("grid", Input(15, 15, 1500, false, false), kGrid),
+    Case("grid 7 x 11, base plane out", Input(7, 11, 2718, false, true), kGrid),
+    Case("grid 90, base plane out, near", Input(90, 90, 700, false, true), kGrid),
+    Case("grid 45 x 30, central point out, far", Input(45, 30, 3500, true, false), kGrid),
+    Case("7 rings", Plan(1500), Layout(LayoutKind::Rings, 7, 15)),
+    Case("1 ring at 80", Plan(900, 2500, 10), Layout(LayoutKind::Rings, 1, 80)),
+    Case("12 rings, no top light", Plan(2500, 10, 2500, 2000), Layout(LayoutKind::Rings, 12, 0, false)),
+    Case("30 rings", Plan(3500), Layout(LayoutKind::Rings, 30, 5)),
+    Case("7 rings, flagged out", Plan(1500, 300), Layout(LayoutKind::Rings, 7, 15, true, true)),
+    Case("4 rings, no top light, flagged out", Plan(2000, 500, 900), Layout(LayoutKind::Rings, 4, 40, false, true)),
+    Case("spiral of 1", Plan(1500), Layout(LayoutKind::Spiral, 1, 15)),
+    Case("spiral of 2", Plan(333), Layout(LayoutKind::Spiral, 2, 0)),
+    Case("spiral of 145", Plan(1500), Layout(LayoutKind::Spiral, 145, 15)),
+    Case("spiral of 777 at 45", Plan(1234, 2000, 300), Layout(LayoutKind::Spiral, 777, 45)),
+    Case("spiral of 10000", Plan(3500), Layout(LayoutKind::Spiral, 10000, 0)),
+    Case("spiral of 40 at 60, flagged out", Plan(1800, 300, 1500), Layout(LayoutKind::Spiral, 40, 60, true, true)),
+    Case("spiral of 10000, flagged out", Plan(2600, 700), Layout(LayoutKind::Spiral, 10000, 30, true, true)),
+    Case("geodesic 1", Plan(1500), Layout(LayoutKind::Geodesic, 1, 0)),
+    {"geodesic 1 at 15", Plan(1500), Layout(LayoutKind::Geodesic, 1, 15), Layout(LayoutKind::Geodesic, 1, 0)},
+    {"geodesic 1 at 30", Plan(1500), Layout(LayoutKind::Geodesic, 1, 30), Layout(LayoutKind::Geodesic, 1, 27)},
+    Case("geodesic 2", Plan(10), Layout(LayoutKind::Geodesic, 2, 0)),
+    Case("geodesic 3, flagged out", Plan(2100, 300), Layout(LayoutKind::Geodesic, 3, 0, true, true)),
+    Case("geodesic 4", Plan(1777, 1234, 2345, 321), Layout(LayoutKind::Geodesic, 4, 0)),
+    Case("geodesic 16", Plan(3000), Layout(LayoutKind::Geodesic, 16, 0)),
+};
+
+} // namespace
+
+class AcquisitionRoundTrip : public ::testing::TestWithParam<RoundTrip>
+{
+};
+
+TEST_P(AcquisitionRoundTrip, ReadsBackAsWritten)
+{
+    const RoundTrip &c = GetParam();
+    PatternLists lists;
+    const std::string text = BuildLayout(c.in, c.layout, lists);
+    if (c.layout.skipFlagged) {
+        // Something is left out, or the file would be the same without.
+        LayoutInput all = c.layout;
+        all.skipFlagged = false;
+        PatternLists unskipped;
+        BuildLayout(c.in, all, unskipped);
+        ASSERT_LT(lists.positions.size(), unskipped.positions.size());
+    }
+
+    const AcquisitionRead r = ReadAcquisition(text);
+    ASSERT_TRUE(r.ok) << r.error.text();
+    EXPECT_TRUE(SameLayout(r.layout, c.reads)) << LayoutDescription(r.layout);
+    EXPECT_EQ(r.input.objectSize, c.in.objectSize);
+    EXPECT_EQ(r.input.objectHeight, c.in.objectHeight);
+    EXPECT_EQ(r.input.cameraDistance, c.in.cameraDistance);
+    EXPECT_EQ(r.input.viewDistance, c.in.viewDistance);
+    if (c.layout.kind == LayoutKind::Grid) {
+        EXPECT_EQ(r.input.horizontalStep, c.in.horizontalStep);
+        EXPECT_EQ(r.input.verticalStep, c.in.verticalStep);
+        EXPECT_EQ(r.input.excludeBasePlane, c.in.excludeBasePlane);
+        EXPECT_EQ(r.input.excludeCentralPoint, c.in.excludeCentralPoint && CentralShows(c.in));
+    }
+    EXPECT_EQ(r.lists.positions, lists.positions);
+    EXPECT_EQ(r.lists.point_rows, lists.point_rows);
+    EXPECT_EQ(r.lists.point_numbers, lists.point_numbers);
+    PatternLists again;
+    EXPECT_EQ(BuildLayout(r.input, r.layout, again), text);
+}
+
+INSTANTIATE_TEST_SUITE_P(AcquisitionLayouts, AcquisitionRoundTrip, ::testing::ValuesIn(kRoundTrips),
+                         [](const ::testing::TestParamInfo<RoundTrip> &info) {
+                             std::string name;
+                             for (const char *p = info.param.name; *p; ++p)
+                                 name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+                             return name;
+                         });
+
+// The fixtures that the command-line cases read: the layouts' bytes as the
+// generator wrote them before the file had one writer, kept.
+TEST(AcquisitionLayouts, FixturesAreWhatTheLayoutsWrite)
+{
+    struct Fixture {
+        const char *file;
+        PatternInput in;
+        LayoutInput layout;
+    };
+    const Fixture fixtures[] = {
+        {"acquisition-rings.txt", Plan(1300), Layout(LayoutKind::Rings, 4, 15)},
+        {"acquisition-spiral.txt", Plan(1500), Layout(LayoutKind::Spiral, 60, 0, true, true)},
+        {"acquisition-geodesic.txt", Plan(2100, 800), Layout(LayoutKind::Geodesic, 3, 0)},
+    };
+    for (const Fixture &f : fixtures) {
+        const std::string fixture = testsupport::ReadFile(std::string(QUORVEL_TEST_DATA) + "/" + f.file);
+        ASSERT_FALSE(fixture.empty()) << f.file;
+        PatternLists lists;
+        EXPECT_EQ(BuildLayout(f.in, f.layout, lists), fixture) << f.file;
+    }
+}
+
+// --- damaged layout files --------------------------------------------------------
+
+namespace
+{
+
+enum class Damage {
+    PointDigit,   // the last digit of the nth point line moved by one
+    RowRemoved,   // the nth row, from its separator to the one that ends it
+    AngleLine,    // the horizontal angle replaced
+    Parallels,    // the parallels one more
+    ObjectHeight, // the object height one more
+    CutAfter,     // the file ends after line nth
+    JunkRows,     // a megabyte of bytes where the rows are
+};
+
+struct DamageCase {
+    const char *name;
+    PatternInput in;
+    LayoutInput layout;
+    Damage damage;
+    int nth;
+    const char *says;
+};
+
+void PrintTo(const DamageCase &c, std::ostream *os) { *os << c.name; }
+
+void Bump(std::string &line)
+{
+    const std::size_t p = line.find_last_of("0123456789");
+    line[p] = line[p] == '9' ? '8' : static_cast<char>(line[p] + 1);
+}
+
+// The 1-based number of the nth line that holds what (1 for the first).
+int NthLine(const std::vector<std::string> &lines, const char *what, int nth)
+{
+    for (std::size_t k = 0; k < lines.size(); ++k)
+        if (lines[k].find(what) != std::string::npos && --nth == 0) return static_cast<int>(k) + 1;
+    return 0;
+}
+
+const DamageCase kDamages[] = {
+    {"rings point", Plan(1500), Layout(LayoutKind::Rings, 4, 15), Damage::PointDigit, 9, "expected ' "},
+    {"spiral point", Plan(1300), Layout(LayoutKind::Spiral, 30, 15), Damage::PointDigit, 17, "found '  0]"},
+    {"geodesic first point", Plan(2000), Layout(LayoutKind::Geodesic, 2, 0), Damage::PointDigit, 1, "found '  0]"},
+    {"flagged-out spiral, last point", Plan(2200, 500, 900), Layout(LayoutKind::Spiral, 20, 0, true, true),
+     Damage::PointDigit, 0, "does not match"},
+    {"rings, a ring removed", Plan(1500), Layout(LayoutKind::Rings, 5, 20), Damage::RowRemoved, 3, "row #"},
+    {"spiral, a row removed", Plan(1500), Layout(LayoutKind::Spiral, 30, 15), Damage::RowRemoved, 12, "row #"},
+    {"rings, wrong angle", Plan(1500), Layout(LayoutKind::Rings, 4, 15), Damage::AngleLine, 0,
+     "horizontal angle 99.99 does not fit the rest of the file, which gives 18.30"},
+    {"geodesic, wrong angle", Plan(1500), Layout(LayoutKind::Geodesic, 2, 15), Damage::AngleLine, 0,
+     "which gives 31.72"},
+    {"spiral, parallels", Plan(1500), Layout(LayoutKind::Spiral, 30, 15), Damage::Parallels, 0,
+     "parallels 31 does not fit the rest of the file, which gives 30"},
+    {"rings, object height", Plan(1500), Layout(LayoutKind::Rings, 4, 15), Damage::ObjectHeight, 0,
+     "object height 1001 does not fit the heights of the rows, which give 1000"},
+    {"spiral, object height", Plan(1500), Layout(LayoutKind::Spiral, 30, 15), Damage::ObjectHeight, 0,
+     "which give 1000"},
+    {"rings cut short", Plan(1500), Layout(LayoutKind::Rings, 4, 15), Damage::CutAfter, 40, "the file ends here"},
+    {"spiral cut in its header", Plan(1500), Layout(LayoutKind::Spiral, 30, 15), Damage::CutAfter, 8,
+     "the file ends here"},
+    {"geodesic cut short", Plan(1500), Layout(LayoutKind::Geodesic, 3, 0), Damage::CutAfter, 100, "the file ends here"},
+    {"spiral, junk rows", Plan(1500), Layout(LayoutKind::Spiral, 10000, 0), Damage::JunkRows, 0,
+     "expected the separator line of the first row or the total line"},
+};
+
+} // namespace
+
+class AcquisitionLayoutDamage : public ::testing::TestWithParam<DamageCase>
+{
+};
+
+TEST_P(AcquisitionLayoutDamage, NamesTheLine)
+{
+    const DamageCase &c = GetParam();
+    PatternLists lists;
+    std::vector<std::string> lines = SplitLines(BuildLayout(c.in, c.layout, lists));
+    int expected = 0;
+    switch (c.damage) {
+    case Damage::PointDigit:
+        expected =
+            c.nth > 0 ? NthLine(lines, "]", c.nth) : NthLine(lines, "]", static_cast<int>(lists.positions.size()));
+        Bump(lines[expected - 1]);
+        break;
+    case Damage::RowRemoved: {
+        // From the separator above "row #" to the one below its points; the
+        // next row's number then stands where this one's did.
+        expected = NthLine(lines, "row #", c.nth + 1);
+        const int end = NthLine(lines, "-----", 4 + 2 * c.nth);
+        ASSERT_LT(expected, end);
+        lines.erase(lines.begin() + (expected - 2), lines.begin() + end);
+        break;
+    }
+    case Damage::AngleLine:
+        expected = 7;
+        lines[6] = "horizontal angle     99.99";
+        break;
+    case Damage::Parallels:
+        expected = 9;
+        Bump(lines[8]);
+        break;
+    case Damage::ObjectHeight:
+        expected = 5;
+        Bump(lines[4]);
+        break;
+    case Damage::CutAfter:
+        expected = c.nth + 1;
+        lines.resize(static_cast<std::size_t>(c.nth));
+        break;
+    case Damage::JunkRows: {
+        expected = 17;
+        lines.resize(16);
+        std::mt19937 rng(4711);
+        std::string junk(1u << 20, '\0');
+        for (char &ch : junk)
+            ch = static_cast<char>(rng());
+        lines.push_back(junk);
+        break;
+    }
+    }
+    const AcquisitionRead r = ReadAcquisition(Join(lines));
+    ASSERT_FALSE(r.ok);
+    EXPECT_EQ(r.error.line, expected) << r.error.text();
+    EXPECT_NE(r.error.message.find(c.says), std::string::npos) << r.error.text();
+    EXPECT_TRUE(r.lists.positions.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(AcquisitionLayouts, AcquisitionLayoutDamage, ::testing::ValuesIn(kDamages),
+                         [](const ::testing::TestParamInfo<DamageCase> &info) {
+                             std::string name;
+                             for (const char *p = info.param.name; *p; ++p)
+                                 name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+                             return name;
+                         });
+
+// Counts in a file size nothing: a header that claims a billion rows, a
+// row numbered at the end of int and a bare total, under the spacing of the
+// largest spiral, allocate no more than a megabyte; and random bytes, twice
+// what any acquisition file holds, are refused at their first line.
+TEST(AcquisitionLayouts, CountsInTheFileSizeNothing)
+{
+    PatternLists lists;
+    std::vector<std::string> lines = SplitLines(BuildLayout(Plan(1500), Layout(LayoutKind::Spiral, 10000, 0), lists));
+    lines.resize(16);
+    lines[8] = "parallels        999999999";
+    lines[9] = "meridiens        999999999";
+    for (const char *l : {"---------------------------------------------------", "row # 2147483647", "",
+                          "height       1000", "distance        0", "", "  0]       0       0    1500", "", "",
+                          "---------------------------------------------------", "Total points 999999999"})
+        lines.push_back(l);
+    g_largestAllocation = 0;
+    const AcquisitionRead r = ReadAcquisition(Join(lines));
+    EXPECT_FALSE(r.ok);
+    EXPECT_LE(g_largestAllocation.load(), std::size_t(1) << 20);
+
+    std::mt19937 rng(1234);
+    std::string junk(2 * kMaxAcquisitionFileSize, '\0');
+    for (char &ch : junk)
+        ch = static_cast<char>(rng() % 96 + 32);
+    g_largestAllocation = 0;
+    const AcquisitionRead big = ReadAcquisition(junk);
+    EXPECT_FALSE(big.ok);
+    EXPECT_EQ(big.error.line, 1);
+    EXPECT_LE(g_largestAllocation.load(), std::size_t(1) << 20);
+}
+
+// Layout files read from disk as the grid's are.
+TEST(AcquisitionLayouts, FilesOfEveryLayout)
+{
+    testsupport::TempDir dir;
+    for (const LayoutInput &l :
+         {Layout(LayoutKind::Rings, 3, 10), Layout(LayoutKind::Spiral, 99, 20), Layout(LayoutKind::Geodesic, 5, 0)}) {
+        PatternLists lists;
+        const std::string path = dir.File(std::string(LayoutName(l.kind)) + ".txt");
+        ASSERT_TRUE(GenerateLayout(Plan(1600), l, lists, path).ok);
+        const AcquisitionRead r = ReadAcquisitionFile(path);
+        ASSERT_TRUE(r.ok) << r.error.text(path);
+        EXPECT_TRUE(SameLayout(r.layout, l)) << LayoutDescription(r.layout);
+        EXPECT_EQ(r.lists.positions, lists.positions);
+    }
 }
