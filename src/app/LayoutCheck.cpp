@@ -5,7 +5,6 @@
 #include <QFrame>
 #include <QLabel>
 
-#include "app/Mainform.h"
 
 namespace
 {
@@ -29,15 +28,16 @@ QString TextOf(const QWidget *w)
 
 } // namespace
 
-LayoutReport CheckPanelLayout(const TForm1 &form)
+LayoutReport CheckPanelLayout(const QList<const QFrame *> &groups)
 {
     LayoutReport r;
-    const QFont f = form.Label1->font();
+    if (groups.isEmpty()) return r;
+    const QFont f = groups.first()->font();
     r.lines << QStringLiteral("font \"%1\" %2px, drawn with \"%3\"")
                    .arg(f.family())
                    .arg(f.pixelSize())
                    .arg(QFontInfo(f).family());
-    for (const QFrame *group : {form.Panel3, form.Panel4}) {
+    for (const QFrame *group : groups) {
         const QRect inside = group->contentsRect();
         r.lines << QStringLiteral("%1 %2, inside %3").arg(group->objectName(), Box(group->geometry()), Box(inside));
         QList<const QWidget *> seen;

@@ -7,14 +7,18 @@
 #include <QString>
 #include <QStringList>
 
-class TForm1;
+#include <QList>
+
+class QFrame;
 
 struct LayoutReport {
     QStringList lines;    // the face in use, then every control's box
     QStringList problems; // a text cut short, boxes that overlap or leave their group
 };
 
-LayoutReport CheckPanelLayout(const TForm1 &form);
+// The groups of controls to check; the first line names the face of the
+// first group's font.
+LayoutReport CheckPanelLayout(const QList<const QFrame *> &groups);
 
 // The environment variable that makes the window print the report and exit
 // (status 1 when it found a problem).

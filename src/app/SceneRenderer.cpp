@@ -5,6 +5,8 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include "planner/Stage.h"
+
 namespace scene
 {
 
@@ -83,9 +85,10 @@ void DrawScene(const SceneInput &in)
 
 void DrawStage(std::int32_t obj_size, std::int32_t obj_height)
 {
-    const float H = static_cast<float>(obj_height);
-    const float R = static_cast<float>(std::max(2.5 * obj_height, 3.0 * obj_size));
-    const float h = 0.5f * static_cast<float>(obj_size);
+    const planner::Stage stage = planner::StageOf(obj_size, obj_height, 0);
+    const float H = static_cast<float>(-stage.floorY);
+    const float R = static_cast<float>(stage.backdropHalf);
+    const float h = static_cast<float>(stage.plateHalf);
 
     glDisable(GL_LIGHTING);
     glDisable(GL_CULL_FACE);
@@ -109,7 +112,7 @@ void DrawStage(std::int32_t obj_size, std::int32_t obj_height)
     glVertex3f(R, -H, 2 * R);
     // Object plate, just in front of the backdrop.
     glColor3f(0.3f, 0.5f, 0.9f);
-    const float z = coverage::kPlateZ;
+    const float z = static_cast<float>(planner::kPlateZ);
     glVertex3f(-h, -h, z);
     glVertex3f(h, -h, z);
     glVertex3f(h, h, z);
@@ -131,7 +134,7 @@ void DrawStage(std::int32_t obj_size, std::int32_t obj_height)
 void DrawCamera(std::int32_t cam_dist)
 {
     const float C = static_cast<float>(cam_dist);
-    const float a = 50.0f;
+    const float a = static_cast<float>(planner::kCameraHalfSize);
 
     glPushMatrix();
     glTranslatef(0, 0, C);

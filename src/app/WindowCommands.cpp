@@ -10,7 +10,6 @@
 #include <QToolBar>
 #include <QToolButton>
 
-#include "app/Mainform.h"
 
 namespace
 {
@@ -77,7 +76,7 @@ struct Walk {
 
 } // namespace
 
-QStringList WindowCommands(const TForm1 &form)
+QStringList WindowCommands(const QWidget &form, const QWidget &toolbar)
 {
     Walk w;
     const QList<QMenuBar *> bars = form.findChildren<QMenuBar *>();
@@ -85,11 +84,11 @@ QStringList WindowCommands(const TForm1 &form)
         for (const QAction *a : bar->actions())
             if (a->menu() && a->isVisible()) w.menu(a->menu(), Plain(a->text()));
 
-    QList<QToolButton *> buttons = form.ToolBar1->findChildren<QToolButton *>(QString(), Qt::FindDirectChildrenOnly);
+    QList<QToolButton *> buttons = toolbar.findChildren<QToolButton *>(QString(), Qt::FindDirectChildrenOnly);
     std::sort(buttons.begin(), buttons.end(),
               [](const QToolButton *a, const QToolButton *b) { return a->x() < b->x(); });
     for (const QToolButton *b : buttons) {
-        if (!b->isVisibleTo(form.ToolBar1)) continue;
+        if (!b->isVisibleTo(&toolbar)) continue;
         // A button with only an icon goes by its accessible name.
         const QString name = !b->text().isEmpty() ? b->text() : b->accessibleName();
         w.lines << Line(QStringLiteral("toolbar"), name, Keys({b->shortcut()}),

@@ -9,9 +9,10 @@
 
 #include <QStringList>
 
-class TForm1;
+class QWidget;
 
 // One line per command: PLACE, NAME, KEYS, DESCRIPTION separated by tabs.
 // PLACE is "toolbar", "menu TITLE" (submenus as "menu TITLE/SUBTITLE") or
 // "keys"; KEYS is empty where there are none.
-QStringList WindowCommands(const TForm1 &form);
+// window is the main window, toolbar the widget that holds its buttons.
+QStringList WindowCommands(const QWidget &window, const QWidget &toolbar);

@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QSurfaceFormat>
 #include <QTimer>
+#include <QToolBar>
 
 #include "Version.h"
 #include "app/AppCommandLine.h"
@@ -27,7 +28,7 @@ namespace
 void ReportLayoutAndQuit(TForm1 &form)
 {
     QTimer::singleShot(0, &form, [&form] {
-        const LayoutReport r = CheckPanelLayout(form);
+        const LayoutReport r = CheckPanelLayout({form.Panel3, form.Panel4});
         for (const QString &l : r.lines)
             std::printf("%s\n", qPrintable(l));
         for (const QString &p : r.problems)
@@ -45,7 +46,7 @@ int PrintCommands(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     TForm1 form;
-    for (const QString &line : WindowCommands(form))
+    for (const QString &line : WindowCommands(form, *form.ToolBar1))
         std::printf("%s\n", line.toUtf8().constData());
     return 0;
 }

@@ -10,12 +10,13 @@
 
 #include "nuk/Box3.h"
 #include "nuk/Point3.h"
+#include "planner/Stage.h"
 
 namespace coverage
 {
 
-// Z of the object plate in the view: 10 mm in front of the backdrop.
-inline constexpr float kPlateZ = 10.0f;
+// Z of the object plate, as floats for the mesh.
+inline constexpr float kPlateZ = static_cast<float>(planner::kPlateZ);
 
 struct Placement {
     float scale = 1.0f;

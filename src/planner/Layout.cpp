@@ -5,6 +5,7 @@
 
 #include "nuk/Pi.h"
 #include "planner/AcquisitionFile.h"
+#include "planner/Direction.h"
 #include "planner/PlanReport.h"
 
 namespace planner
@@ -35,10 +36,10 @@ double Azimuth360(double a)
 
 LayoutDirection FromVector(const Point3d &v)
 {
-    const double n = std::sqrt(v * v);
+    const Direction u = DirectionOf(v);
     LayoutDirection d;
-    d.elevation = std::asin(std::clamp(v.z / n, -1.0, 1.0)) / kDeg;
-    d.azimuth = (v.x == 0 && v.y == 0) ? 0.0 : Azimuth360(std::atan2(v.y, v.x) / kDeg);
+    d.elevation = u.elevation;
+    d.azimuth = Azimuth360(u.azimuth);
     return d;
 }
 

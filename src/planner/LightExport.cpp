@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "nuk/Pi.h"
+#include "planner/Direction.h"
 
 namespace planner
 {
@@ -253,20 +254,15 @@ std::optional<LightTable> MakeLightTable(const PatternInput &in, const PatternLi
             return std::nullopt;
         }
         l.position = p;
-        const double x = p.x, y = p.y, z = p.z;
-        const double len = std::sqrt(x * x + y * y + z * z);
-        if (!(len > 0) || !std::isfinite(len)) {
+        const Direction d = DirectionOf(nuk::Point3<double>(p.x, p.y, p.z));
+        if (!d.defined) {
             error = "position " + std::to_string(k + 1) + " is at the object's centre and has no direction";
             return std::nullopt;
         }
-        l.direction = nuk::Point3<double>(x / len, y / len, z / len);
-        l.elevation = std::asin(std::clamp(l.direction.z, -1.0, 1.0)) * 180.0 / kPi;
-        if (l.direction.x != 0 || l.direction.y != 0) {
-            l.azimuth = std::atan2(l.direction.y, l.direction.x) * 180.0 / kPi;
-            if (l.azimuth < 0) l.azimuth += 360.0;
-            if (l.azimuth >= 360.0) l.azimuth = 0;
-        }
-        l.heightAboveFloor = static_cast<double>(in.objectHeight) + y;
+        l.direction = d.unit;
+        l.elevation = d.elevation;
+        l.azimuth = d.azimuth;
+        l.heightAboveFloor = static_cast<double>(in.objectHeight) + p.y;
         t.lights.push_back(std::move(l));
     }
     return t;

@@ -8,6 +8,7 @@
 #include <queue>
 
 #include "nuk/Pi.h"
+#include "planner/Direction.h"
 
 namespace planner
 {
@@ -21,7 +22,6 @@ constexpr double kMaxCondition = 1e6;
 
 using nuk::Point3d;
 
-double Clamp1(double v) { return std::max(-1.0, std::min(1.0, v)); }
 
 // Angle between unit vectors from their chord, which stays accurate for
 // nearly equal directions where acos of the dot product does not.
@@ -362,13 +362,10 @@ PlanReport ComputePlanReport(const PatternInput &in, const std::vector<nuk::Poin
         PositionReport p;
         p.number = int(i) + 1;
         p.position = Point3d(positions[i].x, positions[i].y, positions[i].z);
-        const double norm = p.position.Norm();
-        p.direction = norm > 0.0 ? p.position / norm : Point3d(0.0, 0.0, 1.0);
-        p.elevation = std::asin(Clamp1(p.direction.z)) / kDeg;
-        if (p.direction.x != 0.0 || p.direction.y != 0.0) {
-            p.azimuth = std::atan2(p.direction.y, p.direction.x) / kDeg;
-            if (p.azimuth < 0.0) p.azimuth += 360.0;
-        }
+        const Direction d = DirectionOf(p.position);
+        p.direction = d.unit;
+        p.elevation = d.elevation;
+        p.azimuth = d.azimuth;
         p.height = in.objectHeight + p.position.y;
 
         p.flags |= SetUpFlags(p.position, in.objectHeight, camera);

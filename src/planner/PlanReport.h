@@ -14,12 +14,11 @@
 
 #include "nuk/Point3.h"
 #include "planner/Pattern.h"
+#include "planner/Stage.h"
 
 namespace planner
 {
 
-// The camera's body in the view: a cube of this half-size around the camera.
-inline constexpr double kCameraHalfSize = 50.0;
 
 struct Framing {
     double sensorWidth = 36.0;  // mm

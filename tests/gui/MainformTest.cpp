@@ -527,13 +527,13 @@ private slots:
     void panelLayoutChecked()
     {
         QVERIFY(guitest::ShowAndWait(*form));
-        const LayoutReport fits = CheckPanelLayout(*form);
+        const LayoutReport fits = CheckPanelLayout({form->Panel3, form->Panel4});
         QVERIFY2(fits.problems.isEmpty(), qPrintable(fits.problems.join(QLatin1Char('\n'))));
         QVERIFY(fits.lines.filter(QStringLiteral("Panel4/CSE_viewd_unit")).size() == 1);
 
         form->Label3->move(form->CSE_camdist->x() - form->Label3->width() + 1, form->Label3->y());
         form->findChild<QLabel *>(QStringLiteral("CSE_viewd_unit"))->move(form->Panel4->width() - 10, 23);
-        const LayoutReport broken = CheckPanelLayout(*form);
+        const LayoutReport broken = CheckPanelLayout({form->Panel3, form->Panel4});
         QCOMPARE(broken.problems.size(), 2);
         QVERIFY(broken.problems.at(0).startsWith(QStringLiteral("Panel3/Label3 \"CAM distance\"")));
         QVERIFY(broken.problems.at(0).contains(QStringLiteral("Panel3/CSE_camdist")));
@@ -545,7 +545,7 @@ private slots:
     // their keys and submenus, shortcuts outside any menu; dialogs left out.
     void commandsForTheManual()
     {
-        const QStringList before = WindowCommands(*form);
+        const QStringList before = WindowCommands(*form, *form->ToolBar1);
         QCOMPARE(before.first(), QStringLiteral("menu File\tOpen plan\u2026\tCtrl+O\t"));
         const QStringList toolbar = before.filter(QRegularExpression(QStringLiteral("^toolbar\t")));
         QCOMPARE(toolbar.first(), QStringLiteral("toolbar\tLoad model\t\t") + form->TB_loadmodel->whatsThis());
@@ -569,7 +569,7 @@ private slots:
         auto *hidden = new QAction(QStringLiteral("Hidden"), form.get());
         hidden->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_J));
         form->addAction(hidden);
-        const QStringList after = WindowCommands(*form);
+        const QStringList after = WindowCommands(*form, *form->ToolBar1);
         const int at = int(before.size() - toolbar.size());
         QCOMPARE(after.mid(at, 3), (QStringList{QStringLiteral("menu Extra\tCheck\u2026\tCtrl+K\tCheck something"),
                                                 QStringLiteral("menu Extra/Recent checks\ta.txt\t\t"), toolbar.first()}));
