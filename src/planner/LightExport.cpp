@@ -198,7 +198,6 @@ double Shortest(float v)
     return d;
 }
 
-using nuk::kPi;
 
 } // namespace
 
