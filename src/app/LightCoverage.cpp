@@ -36,9 +36,9 @@ LightCoverage::LightCoverage(PlanDocument *document, WindowHost *host, QObject *
         QStringLiteral("Light coverage: colour the model by how many positions of the plan light each part the "
                        "camera sees, shadows included (red: fewer than 6 lights, too few for a PTM; green: 9 or "
                        "more). Only the positions the plan report leaves usable count. Recomputed after "
-                       "\"Generate -->\", \"Apply ->\" and for a new model. (Ctrl+L)"));
+                       "\"Generate -->\", \"Apply ->\" and for a new model. (Ctrl+Shift+L)"));
     coverageButton_->setCheckable(true);
-    coverageButton_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    coverageButton_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L));
     fitButton_ = host->AddToolButton(
         "TB_fitmodel", QStringLiteral("Fit model to object"),
         QStringLiteral("Fit model to object: centre the model on the dome axis with its back on the object plate "

@@ -15,9 +15,18 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QStatusBar>
+#include <QTextBrowser>
+#include <QUrl>
+#include <QVBoxLayout>
 #include <QDir>
-#include <QKeyEvent>
 #include <QFile>
+#include <QKeyEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFrame>
@@ -36,6 +45,7 @@
 #include <QWheelEvent>
 
 #include "app/AboutDialog.h"
+#include "app/GuideDialog.h"
 #include "app/AppIcons.h"
 #include "app/AppSettings.h"
 #include "app/GLView.h"
@@ -64,6 +74,14 @@ constexpr int kMemoHeight = 67;
 constexpr int kPanel1Content = 256 + 281;
 // The set-up fields while their text is not the applied value.
 const char *const kNotAppliedStyle = "SpinEdit[notApplied=\"true\"] { background-color: #ffe7a3; font-style: italic; }";
+
+// A model's extent as a reader takes it in: whole millimetres, or three
+// significant digits below 100 mm.
+QString MillimetreText(double mm)
+{
+    if (!std::isfinite(mm)) return QStringLiteral("?");
+    return std::fabs(mm) >= 100 ? QString::number(std::lround(mm)) : QString::number(mm, 'g', 3);
+}
 
 QFrame *MakePanel(QWidget *parent, const char *name, QFrame::Shadow shadow)
 {
@@ -207,6 +225,11 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent)
         QMessageBox box(icon, windowTitle(), text, QMessageBox::Ok, this);
         box.exec();
     };
+    confirm = [this](const QString &text) {
+        return QMessageBox::question(this, windowTitle(), text, QMessageBox::Yes | QMessageBox::No,
+                                     QMessageBox::No) == QMessageBox::Yes;
+    };
+    openGuide = [this] { ShowGuide(this); };
 
     modelDrawing = std::make_unique<ModelDrawing>(PanelOGL, document->mesh());
     modelDrawing->notice = [this](const QString &text) { ShowNotice(text); };
@@ -217,9 +240,12 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent)
     QToolButton *about =
         AddToolButton("TB_about", QStringLiteral("?"), QStringLiteral("About Quorvel: version, licence, Qt version"));
     connect(about, &QToolButton::clicked, this, [this] { ShowAboutDialog(this); });
+    buildLaterMenus();
+    setAcceptDrops(true);
     // Wide enough for every toolbar button; tall enough for the whole left
     // panel; the view keeps a usable size.
-    setMinimumSize(qMax(kPanel1Width + 200, toolBarEnd_), menuHeight_ + kToolBarHeight + kPanel1Content + 8);
+    setMinimumSize(qMax(kPanel1Width + 200, toolBarEnd_),
+                   menuHeight_ + kToolBarHeight + kPanel1Content + 8 + StatusBar1->sizeHint().height());
 
     move(389, 230);
     resize(845, 683);
@@ -238,6 +264,9 @@ void TForm1::buildControls()
     ImageList1.append(LoadModelIcon());
 
     buildMenu();
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setObjectName("StatusBar1");
+    StatusBar1->setSizeGripEnabled(false);
 
     ToolBar1 = new QToolBar(this);
     ToolBar1->setObjectName("ToolBar1");
@@ -416,8 +445,11 @@ void TForm1::layoutPanels()
     MainMenu->setGeometry(0, 0, w, m);
     ToolBar1->setGeometry(0, m, w, kToolBarHeight);
     const int top = m + kToolBarHeight;
-    Panel1->setGeometry(0, top, kPanel1Width, qMax(0, h - top));
-    Panel2->setGeometry(kPanel1Width, top, qMax(0, w - kPanel1Width), qMax(0, h - top));
+    const int status = StatusBar1->sizeHint().height();
+    StatusBar1->setGeometry(0, qMax(top, h - status), w, status);
+    const int bottom = qMax(top, h - status);
+    Panel1->setGeometry(0, top, kPanel1Width, bottom - top);
+    Panel2->setGeometry(kPanel1Width, top, qMax(0, w - kPanel1Width), bottom - top);
     const int pw = Panel2->width();
     const int ph = Panel2->height();
     const QRect view(0, 0, pw, qMax(0, ph - kMemoHeight));
@@ -443,35 +475,88 @@ void TForm1::showEvent(QShowEvent *e)
     }
 }
 
+bool TForm1::takeFields(std::initializer_list<std::pair<SpinEdit *, int *>> fields, const QString &what)
+{
+    QStringList problems;
+    for (const auto &[field, value] : fields)
+        if (field->isEnabled() && !field->Problem().isEmpty()) problems << field->Problem();
+    if (!problems.isEmpty()) {
+        showMessage(QMessageBox::Warning,
+                    QStringLiteral("%1: nothing was changed or written.\n\n%2").arg(what, problems.join('\n')));
+        return false;
+    }
+    clampNotes_.clear();
+    for (const auto &[field, value] : fields) {
+        QString note;
+        if (!field->isEnabled()) {
+            *value = field->value(); // a field the layout does not use keeps its value
+            continue;
+        }
+        field->Take(*value, &note);
+        if (!note.isEmpty()) clampNotes_ << note;
+    }
+    return true;
+}
+
 // "Apply ->": the three set-up values become the plan's, nothing else.
 void TForm1::Button1Click()
 {
-    const int size = CSE_size->Commit();
-    const int height = CSE_hgh->Commit();
-    const int camera = CSE_camdist->Commit();
+    int size = 0, height = 0, camera = 0;
+    if (!takeFields({{CSE_size, &size}, {CSE_hgh, &height}, {CSE_camdist, &camera}},
+                    QStringLiteral("The set-up was not applied")))
+        return;
     document->applySetUp(size, height, camera);
     markNotApplied();
+    ShowStatus(clampNotes_.isEmpty()
+                   ? QStringLiteral("Applied: object %1 mm, %2 mm above the floor, camera at %3 mm")
+                         .arg(size)
+                         .arg(height)
+                         .arg(camera)
+                   : clampNotes_.join(QStringLiteral("; ")));
     AppIdle();
 }
 
-void TForm1::takePatternFields()
+bool TForm1::takePatternFields(const QString &what)
 {
     planner::PatternInput f;
-    f.horizontalStep = CSE_hangle->Commit();
-    f.verticalStep = CSE_vangle->Commit();
-    f.viewDistance = CSE_viewd->Commit();
+    if (!takeFields({{CSE_hangle, &f.horizontalStep}, {CSE_vangle, &f.verticalStep}, {CSE_viewd, &f.viewDistance}},
+                    what))
+        return false;
     f.excludeCentralPoint = CB_ezero->isChecked();
     f.excludeBasePlane = CB_epiano->isChecked();
     document->setPatternFields(f);
+    return true;
 }
 
 // "Generate -->": the steps, view distance and flags from the controls, the
 // object and camera as last applied, the layout chosen.
 void TForm1::Button2Click()
 {
-    takePatternFields();
+    if (!takePatternFields(QStringLiteral("No pattern was generated"))) return;
+    const QStringList notes = clampNotes_;
+    // The fitters in use read at most this many lights: a larger plan is
+    // written only when the operator says so.
+    planner::PatternLists preview;
+    planner::BuildPlan(document->plan(), preview);
+    const std::size_t count = preview.positions.size();
+    if (count > kMostLightsFittersRead &&
+        !confirm(QStringLiteral("This plan has %L1 positions. RTI fitting software in use reads at most %L2 lights "
+                                "per capture.\n\nWrite %3 with all %L1 positions?")
+                     .arg(qulonglong(count))
+                     .arg(qulonglong(kMostLightsFittersRead))
+                     .arg(QString::fromLatin1(planner::kAcquisitionFile)))) {
+        ShowStatus(QStringLiteral("Nothing written: the plan of %L1 positions was not confirmed").arg(qulonglong(count)));
+        return;
+    }
     const planner::WriteResult r = document->generate(planner::kAcquisitionFile);
     AppIdle();
+    if (r.ok) {
+        QStringList said = notes;
+        said.prepend(QStringLiteral("Wrote %L1 positions to %2")
+                         .arg(qulonglong(document->pattern().positions.size()))
+                         .arg(QString::fromLatin1(planner::kAcquisitionFile)));
+        ShowStatus(said.join(QStringLiteral("; ")));
+    }
     if (!r.ok) {
         // The file is all the rig gets: the operator must know it is missing.
         // The positions are drawn all the same.
@@ -556,13 +641,19 @@ int TForm1::LoadModel(const QString &fileName)
         // goes by itself.
         ShowNotice(QStringLiteral("Could not load %1:\n%2")
                        .arg(QFileInfo(fileName).fileName(), QString::fromStdString(out.load.reason)));
-    } else if (!out.load.converted.empty()) {
-        // Loaded, but not quite as written: say what changed.
-        QStringList changes;
+    } else {
+        // What was loaded, and anything that was not quite as written.
+        const auto &mesh = document->mesh();
+        const auto size = mesh.box.Dim();
+        const QString what = QStringLiteral("%1: %L2 faces, %3 \u00d7 %4 \u00d7 %5 mm")
+                                 .arg(QFileInfo(fileName).fileName())
+                                 .arg(mesh.face_count)
+                                 .arg(MillimetreText(size.x), MillimetreText(size.y), MillimetreText(size.z));
+        QStringList lines{QStringLiteral("Loaded ") + what};
         for (const std::string &c : out.load.converted)
-            changes << QString::fromStdString(c);
-        ShowNotice(
-            QStringLiteral("Loaded %1:\n%2").arg(QFileInfo(fileName).fileName(), changes.join(QLatin1Char('\n'))));
+            lines << QString::fromStdString(c);
+        ShowNotice(lines.join(QLatin1Char('\n')));
+        ShowStatus(lines.first());
     }
     AppIdle();
     return out.load.result;
@@ -741,6 +832,12 @@ void TForm1::buildMenu()
     MainMenu->setNativeMenuBar(false);
     M_file = MainMenu->addMenu(QStringLiteral("&File"));
     M_file->setObjectName("M_file");
+    M_plan = MainMenu->addMenu(QStringLiteral("&Plan"));
+    M_plan->setObjectName("M_plan");
+    M_view = MainMenu->addMenu(QStringLiteral("&View"));
+    M_view->setObjectName("M_view");
+    M_help = MainMenu->addMenu(QStringLiteral("&Help"));
+    M_help->setObjectName("M_help");
     auto add = [this](const char *name, const QString &text, const QKeySequence &keys, auto handler) {
         QAction *a = M_file->addAction(text);
         a->setObjectName(name);
@@ -758,14 +855,98 @@ void TForm1::buildMenu()
     M_recent->setObjectName("M_recent");
     M_file->addSeparator();
     A_openmodel =
-        add("A_openmodel", QStringLiteral("Open &model\u2026"), QKeySequence(), [this] { TB_loadmodelClick(); });
+        add("A_openmodel", QStringLiteral("Open &model\u2026"), QKeySequence(Qt::CTRL | Qt::Key_L),
+            [this] { TB_loadmodelClick(); });
     A_exportlights = M_file->addAction(QString::fromUtf8(LightExportAction::kText));
     A_exportlights->setObjectName("A_exportlights");
+    A_exportlights->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    addAction(A_exportlights);
     A_exportlights->setEnabled(false); // until the first "Generate -->"
     M_file->addSeparator();
     A_quit = add("A_quit", QStringLiteral("&Quit"), QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { close(); });
     updateRecentMenu();
     menuHeight_ = MainMenu->sizeHint().height();
+}
+
+void TForm1::buildLaterMenus()
+{
+    auto add = [this](QMenu *menu, const char *name, const QString &text, const QKeySequence &keys, auto handler) {
+        QAction *a = menu->addAction(text);
+        a->setObjectName(name);
+        a->setShortcut(keys);
+        addAction(a);
+        connect(a, &QAction::triggered, this, handler);
+        return a;
+    };
+    // A menu entry that does what a toolbar button does, and is available
+    // when the button is.
+    auto mirror = [this, add](QMenu *menu, const char *name, QToolButton *button, const QKeySequence &keys) {
+        QAction *a = add(menu, name, button->text(), keys, [button] { button->click(); });
+        a->setToolTip(button->toolTip());
+        a->setEnabled(button->isEnabled());
+        a->setCheckable(button->isCheckable());
+        a->setChecked(button->isChecked());
+        connect(button, &QToolButton::toggled, a, [a](bool on) { a->setChecked(on); });
+        // QToolButton has no "enabled changed" signal: follow it when the
+        // menu opens.
+        connect(menu, &QMenu::aboutToShow, a, [a, button] { a->setEnabled(button->isEnabled()); });
+        return a;
+    };
+    A_apply = add(M_plan, "A_apply", QStringLiteral("&Apply set-up"), QKeySequence(Qt::CTRL | Qt::Key_Return),
+                  [this] { Button1Click(); });
+    A_generate = add(M_plan, "A_generate", QStringLiteral("&Generate"), QKeySequence(Qt::CTRL | Qt::Key_G),
+                     [this] { Button2Click(); });
+    M_plan->addSeparator();
+    A_layout = mirror(M_plan, "A_layout", findChild<QToolButton *>(QStringLiteral("TB_layout")), QKeySequence());
+    A_planreport = mirror(M_plan, "A_planreport", findChild<QToolButton *>(QStringLiteral("TB_planreport")),
+                          QKeySequence(Qt::CTRL | Qt::Key_R));
+
+    // Home only while no field takes it: a field's own Home moves its cursor.
+    A_resetview = add(M_view, "A_resetview", QStringLiteral("&Reset view"), QKeySequence(Qt::Key_Home),
+                      [this] { ResetView(); });
+    M_view->addSeparator();
+    A_coverage = mirror(M_view, "A_coverage", coverage->CoverageButton(), QKeySequence());
+    A_fitmodel = mirror(M_view, "A_fitmodel", coverage->FitButton(), QKeySequence());
+
+    A_guide = add(M_help, "A_guide", QStringLiteral("Quorvel &guide"), QKeySequence(Qt::Key_F1),
+                  [this] { openGuide(); });
+    A_about = add(M_help, "A_about", QStringLiteral("&About Quorvel"), QKeySequence(), [this] { ShowAboutDialog(this); });
+}
+
+void TForm1::ShowStatus(const QString &text) { StatusBar1->showMessage(text); }
+
+bool TForm1::acceptsDrop(const QMimeData *data, QString *path) const
+{
+    if (!data || !data->hasUrls() || data->urls().size() != 1) return false;
+    const QUrl url = data->urls().first();
+    if (!url.isLocalFile()) return false;
+    if (path) *path = url.toLocalFile();
+    return true;
+}
+
+void TForm1::dragEnterEvent(QDragEnterEvent *e)
+{
+    if (acceptsDrop(e->mimeData())) e->acceptProposedAction();
+}
+
+// A model by its name (PLY, OBJ, STL), a plan by its extension; anything
+// else is refused with a notice.
+void TForm1::dropEvent(QDropEvent *e)
+{
+    QString path;
+    if (!acceptsDrop(e->mimeData(), &path)) return;
+    e->acceptProposedAction();
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    const QString name = QFileInfo(path).fileName();
+    if (QStringLiteral(".") + suffix == QLatin1String(planner::kPlanExtension)) {
+        OpenPlan(path);
+    } else if (suffix == QLatin1String("ply") || suffix == QLatin1String("obj") || suffix == QLatin1String("stl")) {
+        LoadModel(path);
+    } else {
+        ShowNotice(QStringLiteral("%1 was not opened: drop a model (.ply, .obj, .stl) or a plan (%2)")
+                       .arg(name, QLatin1String(planner::kPlanExtension)));
+        ShowStatus(QStringLiteral("Refused %1: not a model or a plan").arg(name));
+    }
 }
 
 void TForm1::connectDocument()
@@ -883,7 +1064,7 @@ bool TForm1::OpenPlan(const QString &path)
 bool TForm1::SavePlan(const QString &path)
 {
     // The applied set-up; the pattern fields as they show.
-    takePatternFields();
+    if (!takePatternFields(QStringLiteral("The plan was not saved"))) return false;
     planner::Plan plan = document->plan();
     // A model beside the plan, or in a folder under it, is written relative
     // to it, so that the two can move together.

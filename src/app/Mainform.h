@@ -6,11 +6,15 @@
 // inputs and hand them to the document, and the controls follow it.
 
 #include <cstdint>
+#include <cstddef>
 #include <functional>
+#include <initializer_list>
+#include <utility>
 #include <memory>
 
 #include <QIcon>
 #include <QList>
+#include <QStringList>
 #include <QMessageBox>
 #include <QString>
 #include <QWidget>
@@ -23,6 +27,10 @@ class QCheckBox;
 class QFileDialog;
 class QFrame;
 class QLabel;
+class QMimeData;
+class QStatusBar;
+class QDragEnterEvent;
+class QDropEvent;
 class QMenu;
 class QMenuBar;
 class QPlainTextEdit;
@@ -55,9 +63,22 @@ public:
     QAction *A_saveplan;   // Ctrl+S
     QAction *A_saveplanas; // Ctrl+Shift+S
     QMenu *M_recent;
-    QAction *A_openmodel;
-    QAction *A_exportlights;
-    QAction *A_quit; // Ctrl+Q
+    QAction *A_openmodel;    // Ctrl+L
+    QAction *A_exportlights; // Ctrl+E
+    QAction *A_quit;         // Ctrl+Q
+    QMenu *M_plan;
+    QAction *A_apply;    // Ctrl+Return, "Apply ->"
+    QAction *A_generate; // Ctrl+G, "Generate -->"
+    QAction *A_layout;
+    QAction *A_planreport; // Ctrl+R
+    QMenu *M_view;
+    QAction *A_resetview; // Home
+    QAction *A_coverage;
+    QAction *A_fitmodel;
+    QMenu *M_help;
+    QAction *A_guide; // F1
+    QAction *A_about;
+    QStatusBar *StatusBar1;
     QToolBar *ToolBar1;
     QFrame *ToolButton1;
     QToolButton *TB_loadmodel;
@@ -111,6 +132,12 @@ public:
     std::function<QString()> choosePlanToOpen;
     std::function<QString(const QString &suggested)> choosePlanToSave;
     std::function<void(QMessageBox::Icon, const QString &)> showMessage;
+    // Asks a yes-or-no question; true for yes.
+    std::function<bool(const QString &)> confirm;
+    // Opens the short guide (the README's window section).
+    std::function<void()> openGuide;
+    // A plan of more positions than this asks before its file is written.
+    static constexpr std::size_t kMostLightsFittersRead = 1000;
     // An import running longer than this shows a progress dialog.
     int progressDelayMs = 500;
     bool lastLoadShowedProgress = false;
@@ -172,6 +199,7 @@ public:
     void RequestFrame() override { AppIdle(); }
     void ShowNotice(const QString &text) override;
     void ShowMessage(QMessageBox::Icon icon, const QString &text) override { showMessage(icon, text); }
+    void ShowStatus(const QString &text) override;
     QWidget *DialogParent() override { return this; }
 
     static const char *const kCaption;
@@ -182,6 +210,8 @@ protected:
     void showEvent(QShowEvent *e) override;
     void wheelEvent(QWheelEvent *e) override;
     void keyPressEvent(QKeyEvent *e) override;
+    void dragEnterEvent(QDragEnterEvent *e) override;
+    void dropEvent(QDropEvent *e) override;
 
 private:
     void buildControls();
@@ -195,7 +225,17 @@ private:
     // The set-up fields whose text is not the applied value, marked.
     void markNotApplied();
     // The pattern fields as they show, committed.
-    void takePatternFields();
+    // The pattern fields as they show, committed; false (with a message
+    // that begins with what, and nothing changed) while one of them is not
+    // a whole number.
+    bool takePatternFields(const QString &what);
+    // Takes the enabled fields into the values, or refuses as above; the
+    // values brought within their limits are said in clampNotes_.
+    bool takeFields(std::initializer_list<std::pair<SpinEdit *, int *>> fields, const QString &what);
+    // The Plan, View and Help menus, once the toolbar's buttons exist.
+    void buildLaterMenus();
+    // The file dropped on the window: a model or a plan, by its name.
+    bool acceptsDrop(const QMimeData *data, QString *path = nullptr) const;
     void updateTitle();
     void updateRecentMenu();
 
@@ -203,6 +243,7 @@ private:
     int menuHeight_ = 0;
     int toolBarEnd_ = 0; // x where the next toolbar button goes
     bool outerSizeApplied_ = false;
+    QStringList clampNotes_;
     bool loading_ = false;
 };
 

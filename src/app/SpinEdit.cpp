@@ -1,6 +1,7 @@
 #include "app/SpinEdit.h"
 
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QStyle>
 #include <QWheelEvent>
@@ -13,7 +14,81 @@ SpinEdit::SpinEdit(QWidget *parent, const planner::ParameterSpec &spec) : QSpinB
     // Not WheelFocus: a wheel turn over an unfocused field is the view's.
     setFocusPolicy(Qt::StrongFocus);
     setToolTip(baseToolTip());
-    connect(lineEdit(), &QLineEdit::textChanged, this, [this] { emit textEdited(); });
+    connect(lineEdit(), &QLineEdit::textChanged, this, [this] {
+        updateMarks();
+        emit textEdited();
+    });
+}
+
+bool SpinEdit::isWhole() const { return planner::ParseWhole(cleanText().trimmed().toStdString()).has_value(); }
+
+QString SpinEdit::Problem() const
+{
+    if (isWhole()) return {};
+    const QString text = cleanText().trimmed();
+    return QStringLiteral("%1: %2 is not a whole number (%3)")
+        .arg(QString::fromUtf8(spec_.label),
+             text.isEmpty() ? QStringLiteral("the field is empty; it") : QLatin1Char('"') + text + QLatin1Char('"'),
+             QString::fromStdString(RangeText(spec_)));
+}
+
+bool SpinEdit::Take(int &out, QString *note)
+{
+    if (!isWhole()) return false;
+    const long long typed = *planner::ParseWhole(cleanText().trimmed().toStdString());
+    out = Commit();
+    if (note) {
+        note->clear();
+        const QString unit = QString::fromLatin1(spec_.unit);
+        if (typed > spec_.maximum)
+            *note = QStringLiteral("%1 %2 is above its maximum: %3 %4 used")
+                        .arg(QString::fromUtf8(spec_.label)).arg(typed).arg(out).arg(unit);
+        else if (typed < spec_.minimum)
+            *note = QStringLiteral("%1 %2 is below its minimum: %3 %4 used")
+                        .arg(QString::fromUtf8(spec_.label)).arg(typed).arg(out).arg(unit);
+    }
+    return true;
+}
+
+void SpinEdit::updateMarks()
+{
+    const bool bad = !isWhole();
+    const bool notApplied = NotApplied();
+    QString tip = baseToolTip();
+    if (bad) tip += QStringLiteral("\n") + Problem() + QStringLiteral(": \"Apply ->\" and \"Generate -->\" refuse it.");
+    if (notApplied)
+        tip += QStringLiteral("\nNot applied: the plan still uses %1 %2. Press \"Apply ->\" to take the value typed here.")
+                   .arg(property("appliedValue").toInt())
+                   .arg(QString::fromLatin1(spec_.unit));
+    setToolTip(tip);
+    if (property("notANumber").toBool() != bad) {
+        setProperty("notANumber", bad);
+        // The style sheet's property selector is matched at polish time.
+        style()->unpolish(this);
+        style()->polish(this);
+        update();
+    }
+}
+
+// Leaving the field keeps text that is not a number as it is, marked,
+// instead of letting the spin box replace it with a guess.
+void SpinEdit::focusOutEvent(QFocusEvent *e)
+{
+    if (isWhole()) {
+        QSpinBox::focusOutEvent(e);
+        return;
+    }
+    QCoreApplication::sendEvent(lineEdit(), e);
+    QWidget::focusOutEvent(e);
+}
+
+void SpinEdit::keyPressEvent(QKeyEvent *e)
+{
+    if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && !isWhole()) {
+        e->accept();
+        return;
+    }
+    QSpinBox::keyPressEvent(e);
 }
 
 QString SpinEdit::baseToolTip() const
@@ -26,12 +101,7 @@ void SpinEdit::SetNotApplied(bool on, int appliedValue)
     if (NotApplied() == on && (!on || property("appliedValue").toInt() == appliedValue)) return;
     setProperty("notApplied", on);
     setProperty("appliedValue", appliedValue);
-    const QString unit = QString::fromLatin1(spec_.unit);
-    setToolTip(on ? baseToolTip() + QStringLiteral("\nNot applied: the plan still uses %1 %2. Press \"Apply ->\" to "
-                                                   "take the value typed here.")
-                                        .arg(appliedValue)
-                                        .arg(unit)
-                  : baseToolTip());
+    updateMarks();
     // The style sheet's property selector is matched at polish time.
     style()->unpolish(this);
     style()->polish(this);
@@ -62,6 +132,7 @@ int SpinEdit::valueFromText(const QString &text) const { return planner::Clamped
 
 void SpinEdit::fixup(QString &input) const
 {
+    if (!planner::ParseWhole(input.trimmed().toStdString())) return; // kept, and marked
     input = QString::number(planner::ClampedValue(spec_, input.toStdString()));
 }
 

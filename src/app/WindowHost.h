@@ -24,6 +24,8 @@ public:
     virtual void RequestFrame() = 0;
     // A notice over the view that goes by itself.
     virtual void ShowNotice(const QString &text) = 0;
+    // The status bar's line: what just happened.
+    virtual void ShowStatus(const QString &text) = 0;
     // A message box (replaceable in tests).
     virtual void ShowMessage(QMessageBox::Icon icon, const QString &text) = 0;
     // The window, as the parent of dialogs.

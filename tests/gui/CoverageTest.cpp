@@ -103,6 +103,7 @@ private slots:
         guitest::ForgetSettings();
         form = std::make_unique<TForm1>();
         form->showMessage = [](QMessageBox::Icon, const QString &) {};
+        form->confirm = [](const QString &) { return true; }; // the long runs are meant
         QVERIFY(guitest::ShowAndWait(*form));
         form->track.EnableSpin(false);
     }

@@ -76,6 +76,7 @@ std::unique_ptr<TForm1> MakeShownForm()
     ForgetSettings();
     auto form = std::make_unique<TForm1>();
     form->showMessage = [](QMessageBox::Icon, const QString &) {};
+    form->confirm = [](const QString &) { return true; };
     form->show();
     if (!QTest::qWaitForWindowExposed(form.get())) return nullptr;
     return form;

@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSurfaceFormat>
+#include <QStatusBar>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -218,7 +219,9 @@ private slots:
             QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("bad.ply")));
         else if (!content.isEmpty())
             QVERIFY(WriteFile(bad, content));
-        QVERIFY(form->PanelOGL->Notice()->isHidden());
+        // Every load says what it loaded: faces, and the size in millimetres.
+        QCOMPARE(form->PanelOGL->Notice()->text(), QStringLiteral("Loaded good.ply: 2 faces, 20 \u00d7 20 \u00d7 0 mm"));
+        QCOMPARE(form->StatusBar1->currentMessage(), form->PanelOGL->Notice()->text());
         load(bad);
         QVERIFY(form->document->mesh().error != 0);
         QCOMPARE(form->document->mesh().face_count, 2);
@@ -234,7 +237,8 @@ private slots:
     }
 
     // The notice sits in the view's top-left corner, is painted over the
-    // scene and goes by itself; a good load or a cancelled dialog shows none.
+    // scene and goes by itself; a good load names what it loaded, a
+    // cancelled dialog shows none.
     void loadNoticeComesAndGoes()
     {
         ScratchDir dir;
@@ -252,7 +256,9 @@ private slots:
 
         QVERIFY(WriteFile(dir.file("sq.ply"), PlyText(Square(10))));
         load(dir.file("sq.ply"));
-        QVERIFY(notice->isHidden());
+        QVERIFY(notice->isVisible());
+        QCOMPARE(notice->text(), QStringLiteral("Loaded sq.ply: 2 faces, 10 \u00d7 10 \u00d7 0 mm"));
+        QTRY_VERIFY_WITH_TIMEOUT(notice->isHidden(), 3000);
         load(QString());
         QVERIFY(notice->isHidden());
         QVERIFY(messages.isEmpty());

@@ -142,7 +142,7 @@ private slots:
     {
         QTest::addColumn<QSize>("windowSize");
         QTest::newRow("start size") << QSize(845, 683);
-        QTest::newRow("wide view") << QSize(1000, 600);
+        QTest::newRow("wide view") << QSize(1100, 620);
         QTest::newRow("tall view") << QSize(680, 760);
     }
     void stageColours()
