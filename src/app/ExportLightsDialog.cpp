@@ -58,8 +58,9 @@ QDoubleSpinBox *LengthBox(QWidget *parent, const char *name, double minimum)
 
 } // namespace
 
-ExportLightsDialog::ExportLightsDialog(QWidget *parent, std::size_t lightCount, const LightExportChoice &initial)
-    : QDialog(parent), lightCount_(lightCount)
+ExportLightsDialog::ExportLightsDialog(QWidget *parent, std::size_t lightCount, const LightExportChoice &initial,
+                                       std::optional<double> fieldWidth)
+    : QDialog(parent), lightCount_(lightCount), fieldWidth_(fieldWidth)
 {
     setObjectName("ExportLightsDialog");
     setWindowTitle(QStringLiteral("Export light positions"));
@@ -93,9 +94,14 @@ ExportLightsDialog::ExportLightsDialog(QWidget *parent, std::size_t lightCount, 
     SE_first->setToolTip(QStringLiteral("Number of the first photograph"));
 
     SE_imagewidth = LengthBox(this, "SE_imagewidth", 0.0);
-    SE_imagewidth->setSpecialValueText(QStringLiteral("unknown"));
+    // 0 stands for "not typed": the framing's field, or directions only.
+    SE_imagewidth->setSpecialValueText(fieldWidth_
+                                           ? QStringLiteral("from the framing: %1 mm").arg(*fieldWidth_, 0, 'f', 2)
+                                           : QStringLiteral("unknown: directions only"));
     SE_imagewidth->setValue(initial.options.imageWidth);
-    SE_imagewidth->setToolTip(QStringLiteral("Width in millimetres that the image spans on the object"));
+    SE_imagewidth->setToolTip(
+        QStringLiteral("Width in millimetres that the image spans on the object. A .dome reader places the lights "
+                       "by it; without it (no framing in the plan either) the file holds directions only."));
     SE_voffset = LengthBox(this, "SE_voffset", -100000.0);
     SE_voffset->setValue(initial.options.verticalOffset);
     SE_voffset->setToolTip(QStringLiteral("Vertical offset in millimetres, for the dome's reader"));
@@ -125,6 +131,13 @@ ExportLightsDialog::ExportLightsDialog(QWidget *parent, std::size_t lightCount, 
     LB_plan->setObjectName("LB_plan");
     LB_plan->setWordWrap(true);
     LB_plan->hide();
+    LB_limit = new QLabel(this);
+    LB_limit->setObjectName("LB_limit");
+    LB_limit->setWordWrap(true);
+    LB_limit->setStyleSheet(QStringLiteral("color: #8a4b00"));
+    const std::string warning = planner::LightCountWarning(lightCount_);
+    LB_limit->setText(QString::fromStdString(warning) + QLatin1Char('.'));
+    LB_limit->setVisible(!warning.empty());
 
     Buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     Buttons->setObjectName("Buttons");
@@ -134,6 +147,7 @@ ExportLightsDialog::ExportLightsDialog(QWidget *parent, std::size_t lightCount, 
     top->addLayout(form);
     top->addWidget(note);
     top->addWidget(LB_plan);
+    top->addWidget(LB_limit);
     top->addWidget(Buttons);
 
     chooseFile = [this](const QString &current, planner::LightFormat f) {
@@ -184,17 +198,12 @@ LightExportChoice ExportLightsDialog::choice() const
 
 QString ExportLightsDialog::problem() const
 {
-    std::string error;
-    const std::optional<planner::ImageNamePattern> names =
-        planner::ImageNamePattern::Parse(ED_images->text().toStdString(), error);
-    if (!names) return QString::fromStdString(error);
-    const long long first = SE_first->value();
-    const long long last = first + static_cast<long long>(lightCount_) - 1;
-    if (last > planner::ImageNamePattern::kMaxNumber)
-        return QStringLiteral("The last photograph would need a number over %1.")
-            .arg(planner::ImageNamePattern::kMaxNumber);
-    if (format() == planner::LightFormat::Lp &&
-        (names->Name(first).find(' ') != std::string::npos || names->Name(last).find(' ') != std::string::npos))
+    // The same names and the same refusals as the export itself.
+    const planner::ImageNames names =
+        planner::NameImages(ED_images->text().toStdString(), SE_first->value(), lightCount_);
+    if (!names.ok()) return QString::fromStdString(names.error);
+    if (format() == planner::LightFormat::Lp && !names.names.empty() &&
+        (names.names.front().find(' ') != std::string::npos || names.names.back().find(' ') != std::string::npos))
         return QStringLiteral("An .lp file cannot hold image names with spaces.");
     if (ED_file->text().trimmed().isEmpty()) return QStringLiteral("Choose a file to write.");
     if (lightCount_ == 0) return QStringLiteral("The pattern has no positions to export.");
@@ -225,15 +234,13 @@ void ExportLightsDialog::browse()
 void ExportLightsDialog::refresh()
 {
     const QString why = problem();
-    std::string error;
-    const std::optional<planner::ImageNamePattern> names =
-        planner::ImageNamePattern::Parse(ED_images->text().toStdString(), error);
-    if (why.isEmpty() && names) {
-        const long long first = SE_first->value();
-        LB_names->setText(QStringLiteral("%1 ... %2 (%3 photographs)")
-                              .arg(QString::fromStdString(names->Name(first)),
-                                   QString::fromStdString(names->Name(first + static_cast<long long>(lightCount_) - 1)))
-                              .arg(lightCount_));
+    if (why.isEmpty()) {
+        const planner::ImageNames names =
+            planner::NameImages(ED_images->text().toStdString(), SE_first->value(), lightCount_);
+        LB_names->setText(
+            QStringLiteral("%1 ... %2 (%3 photographs)")
+                .arg(QString::fromStdString(names.names.front()), QString::fromStdString(names.names.back()))
+                .arg(lightCount_));
         LB_names->setStyleSheet(QString());
     } else {
         LB_names->setText(why);

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 
 #include <QDialog>
 #include <QString>
@@ -30,7 +31,10 @@ class ExportLightsDialog : public QDialog
     Q_OBJECT
 public:
     // lightCount: photographs in the pattern, for the names shown.
-    ExportLightsDialog(QWidget *parent, std::size_t lightCount, const LightExportChoice &initial);
+    // fieldWidth: the width of the camera's field at the object when the
+    // plan's framing gives it, the .dome's image width unless one is typed.
+    ExportLightsDialog(QWidget *parent, std::size_t lightCount, const LightExportChoice &initial,
+                       std::optional<double> fieldWidth = std::nullopt);
 
     LightExportChoice choice() const;
     // What the plan report makes of the positions and, when the plan is not
@@ -53,6 +57,7 @@ public:
     QLineEdit *ED_label;
     QLabel *LB_names; // the first and last image names, or what is wrong
     QLabel *LB_plan;  // usable positions; a plan that is not the file's
+    QLabel *LB_limit; // more lights than some fitters take: a warning, shown only then
     QDialogButtonBox *Buttons;
 
 private:
@@ -62,4 +67,5 @@ private:
     void refresh();
 
     std::size_t lightCount_;
+    std::optional<double> fieldWidth_;
 };

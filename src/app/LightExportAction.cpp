@@ -1,5 +1,8 @@
 #include "app/LightExportAction.h"
 
+#include <optional>
+#include <string>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -33,7 +36,10 @@ void LightExportAction::Run()
     LightExportChoice offered = last_;
     offered.options.imagePattern = plan->imagePattern;
     offered.options.firstNumber = plan->firstNumber;
-    ExportLightsDialog dialog(host_->DialogParent(), document_->pattern().positions.size(), offered);
+    // The framing's field is the .dome's image width unless one is typed.
+    const planner::ExportOptions planned = plan->exportOptions();
+    const std::optional<double> field = plan->framing ? std::optional<double>(planned.imageWidth) : std::nullopt;
+    ExportLightsDialog dialog(host_->DialogParent(), document_->pattern().positions.size(), offered, field);
     const std::optional<planner::PlanReport> report = document_->report();
     dialog.SetPlanNote(report ? report->usable : 0,
                        document_->mismatchText(QStringLiteral("The exported file describes the set-up applied now.")));
@@ -44,14 +50,19 @@ void LightExportAction::Run()
 
     // The file's name in the system's own encoding, as QFile would open it.
     const std::string path = QFile::encodeName(last_.path).toStdString();
+    planner::ExportOptions options = last_.options;
+    if (options.imageWidth <= 0) options.imageWidth = planned.imageWidth;
     const planner::ExportResult r =
-        planner::ExportLights(last_.format, plan->input, document_->pattern(), last_.options, path);
+        planner::ExportLights(last_.format, plan->input, document_->pattern(), options, path);
     if (!r.ok) {
         host_->ShowMessage(QMessageBox::Warning, QStringLiteral("The light positions could not be exported:\n%1")
                                                      .arg(QString::fromLocal8Bit(r.message.c_str())));
         return;
     }
-    host_->ShowNotice(QStringLiteral("Exported %1 light positions to %2")
-                          .arg(r.count)
-                          .arg(QDir::toNativeSeparators(QFileInfo(last_.path).fileName())));
+    QString notice = QStringLiteral("Exported %1 light positions to %2")
+                         .arg(r.count)
+                         .arg(QDir::toNativeSeparators(QFileInfo(last_.path).fileName()));
+    if (const std::string warning = planner::LightCountWarning(r.count); !warning.empty())
+        notice += QStringLiteral(" (%1)").arg(QString::fromStdString(warning));
+    host_->ShowNotice(notice);
 }

@@ -26,7 +26,7 @@ struct ExportCommandOptions {
     PlanOptions plan; // the plan's options, --plan or --from
     std::string format;
     std::string output;
-    std::string imageWidth = "0";
+    std::string imageWidth = "0"; // 0: the framing's field, when known
     std::string verticalOffset = "0";
     std::string label;
 };
@@ -58,9 +58,10 @@ int runExport(const ExportCommandOptions &opt)
     const int loaded = opt.plan.load("export", plan, lists, stdout);
     if (loaded != kOk) return loaded;
 
+    // The image width given wins over the framing's field.
     planner::ExportOptions ex = plan.exportOptions();
     ex.label = opt.label;
-    ex.imageWidth = *width;
+    if (*width > 0) ex.imageWidth = *width;
     ex.verticalOffset = *offset;
     std::string error;
     const std::optional<planner::LightTable> table = planner::MakeLightTable(plan.input, lists, ex, error);
@@ -70,6 +71,8 @@ int runExport(const ExportCommandOptions &opt)
     if (!text.ok) return usage(text.error);
     const planner::WriteResult w = planner::WriteFileAtomically(opt.output, text.text);
     if (!w.ok) return Complain("export", w.message(), kFailure);
+    if (const std::string warning = planner::LightCountWarning(table->lights.size()); !warning.empty())
+        Complain("export", "warning: " + warning, kOk);
     std::printf("wrote %zu light positions to %s\n", table->lights.size(), opt.output.c_str());
     return kOk;
 }
@@ -85,8 +88,10 @@ Action addExportCommand(CLI::App &app)
         "file with --from; its layout and view distance are recovered from the file. Lights are listed "
         "in shooting order, the order of the acquisition file, with image names numbered from --first.\n"
         "Formats: lp (light directions for RTI fitting and viewing), dome (JSON dome description), csv (one row "
-        "per position, for spreadsheets and robot controllers). Lengths are millimetres.");
-    opt->plan.add(cmd, PlanOptions::kNaming | PlanOptions::kFrom);
+        "per position, for spreadsheets and robot controllers). Lengths are millimetres.\n"
+        "A .dome places its lights by the image width: --image-width, or else the field of --sensor and --focal at "
+        "the camera distance; with neither it holds directions only.");
+    opt->plan.add(cmd, PlanOptions::kFraming | PlanOptions::kNaming | PlanOptions::kFrom);
     cmd->add_option("--format", opt->format, "lp, dome or csv (default: from the extension of --output)")
         ->type_name("FORMAT");
     cmd->add_option("--output", opt->output, "file to write")->type_name("PATH")->required();

@@ -173,6 +173,84 @@ std::string ImageNamePattern::Name(long long number) const
     return prefix_ + field + suffix_;
 }
 
+std::string ImageNamePattern::ZeroPadded(int digits) const
+{
+    auto escaped = [](const std::string &literal) {
+        std::string out;
+        for (char c : literal) {
+            if (c == '%') out += '%';
+            out += c;
+        }
+        return out;
+    };
+    return escaped(prefix_) + "%0" + std::to_string(digits) + "d" + escaped(suffix_);
+}
+
+namespace
+{
+
+int DigitsOf(long long n) { return static_cast<int>(std::to_string(n).size()); }
+
+} // namespace
+
+std::string ImagePatternFor(const std::string &pattern, long long first, std::size_t count)
+{
+    if (pattern != kDefaultImagePattern || count == 0 || first < 0) return pattern;
+    const long long last = first + static_cast<long long>(count) - 1;
+    const int digits = DigitsOf(last);
+    if (digits <= 4) return pattern;
+    std::string error;
+    return ImageNamePattern::Parse(pattern, error)->ZeroPadded(digits);
+}
+
+ImageNames NameImages(const std::string &given, long long first, std::size_t count)
+{
+    ImageNames r;
+    r.pattern = ImagePatternFor(given, first, count);
+    const std::optional<ImageNamePattern> names = ImageNamePattern::Parse(r.pattern, r.error);
+    if (!names) return r;
+    constexpr long long kMax = ImageNamePattern::kMaxNumber;
+    if (first < 0 || first > kMax || static_cast<long long>(count) > kMax - first + 1) {
+        r.error = "the first image number must be from 0 to " +
+                  std::to_string(kMax - static_cast<long long>(count) + 1) + ", got " + std::to_string(first);
+        return r;
+    }
+    r.names.reserve(count);
+    for (std::size_t k = 0; k < count; ++k) {
+        const long long number = first + static_cast<long long>(k);
+        r.names.push_back(names->Name(number));
+        if (r.names.back().empty()) {
+            r.error = "image name pattern '" + r.pattern + "' gives an empty name for number " + std::to_string(number);
+            r.names.clear();
+            return r;
+        }
+    }
+    // Strictly increasing as strings, byte by byte: the order the fitters
+    // sort the image files in.
+    for (std::size_t k = 1; k < count; ++k) {
+        if (r.names[k - 1] < r.names[k]) continue;
+        const long long last = first + static_cast<long long>(count) - 1;
+        const std::string better = names->ZeroPadded(DigitsOf(last));
+        std::string unused;
+        const std::optional<ImageNamePattern> padded = ImageNamePattern::Parse(better, unused);
+        r.error = "image name pattern '" + r.pattern + "' does not keep the shooting order of these " +
+                  std::to_string(count) + " photographs, numbered " + std::to_string(first) + " to " +
+                  std::to_string(last) + ": RTI fitters take the images in the order of their names, and '" +
+                  r.names[k] + "' would sort before '" + r.names[k - 1] + "'; use " + better + " (" +
+                  padded->Name(first) + " to " + padded->Name(last) + ")";
+        r.names.clear();
+        return r;
+    }
+    return r;
+}
+
+std::string LightCountWarning(std::size_t count)
+{
+    if (count <= kFitterLightLimit) return {};
+    return std::to_string(count) + " lights: some RTI fitters refuse light files with more than " +
+           std::to_string(kFitterLightLimit) + " lights; the file is written all the same";
+}
+
 // --- numbers -----------------------------------------------------------------
 
 namespace
@@ -198,7 +276,6 @@ double Shortest(float v)
     return d;
 }
 
-
 } // namespace
 
 std::string FloatText(float v) { return NumberText(v); }
@@ -209,18 +286,14 @@ std::string DoubleText(double v) { return NumberText(v); }
 std::optional<LightTable> MakeLightTable(const PatternInput &in, const PatternLists &lists, const ExportOptions &opt,
                                          std::string &error)
 {
-    const std::optional<ImageNamePattern> names = ImageNamePattern::Parse(opt.imagePattern, error);
-    if (!names) return std::nullopt;
     const std::size_t n = lists.positions.size();
     if (lists.point_vangles.size() != n || lists.point_hangles.size() != n) {
         error = "the pattern's lists are incomplete; generate it again";
         return std::nullopt;
     }
-    if (opt.firstNumber < 0 || opt.firstNumber > ImageNamePattern::kMaxNumber ||
-        static_cast<long long>(n) > ImageNamePattern::kMaxNumber - opt.firstNumber + 1) {
-        error = "the first image number must be from 0 to " +
-                std::to_string(ImageNamePattern::kMaxNumber - static_cast<long long>(n) + 1) + ", got " +
-                std::to_string(opt.firstNumber);
+    ImageNames names = NameImages(opt.imagePattern, opt.firstNumber, n);
+    if (!names.ok()) {
+        error = names.error;
         return std::nullopt;
     }
 
@@ -246,12 +319,7 @@ std::optional<LightTable> MakeLightTable(const PatternInput &in, const PatternLi
                           ? 0
                           : static_cast<int>(std::lround(b / static_cast<float>(in.horizontalStep)));
         }
-        l.image = names->Name(opt.firstNumber + static_cast<long long>(k));
-        if (l.image.empty()) {
-            error = "image name pattern '" + opt.imagePattern + "' gives an empty name for number " +
-                    std::to_string(opt.firstNumber + static_cast<long long>(k));
-            return std::nullopt;
-        }
+        l.image = std::move(names.names[k]);
         l.position = p;
         const Direction d = DirectionOf(nuk::Point3<double>(p.x, p.y, p.z));
         if (!d.defined) {
@@ -328,7 +396,7 @@ ExportText CsvText(const LightTable &t)
              FloatText(l.position.z) + ',' + FloatText(static_cast<float>(l.direction.x)) + ',' +
              FloatText(static_cast<float>(l.direction.y)) + ',' + FloatText(static_cast<float>(l.direction.z)) + ',' +
              FloatText(static_cast<float>(l.azimuth)) + ',' + FloatText(static_cast<float>(l.elevation)) + ',' +
-             DoubleText(l.heightAboveFloor) + '\n';
+             FloatText(static_cast<float>(l.heightAboveFloor)) + '\n';
     }
     return Done(std::move(s));
 }
@@ -361,6 +429,11 @@ ExportText DomeText(const LightTable &t, const ExportOptions &opt)
     }
     const bool spherical = farthest - nearest <= 1e-4 * farthest;
 
+    // A reader places the lights from the image width and clears them when
+    // it is 0: without one the file gives directions alone.
+    const bool placed = opt.imageWidth > 0;
+    const double offset = opt.verticalOffset;
+
     std::string label = opt.label;
     if (label.empty())
         label = "Quorvel half dome, view distance " + std::to_string(in.viewDistance) + " mm, " +
@@ -372,9 +445,15 @@ ExportText DomeText(const LightTable &t, const ExportOptions &opt)
                                           : "rings from the top down, each by azimuth") +
                         ")";
     if (!t.lights.empty()) notes += ", images " + t.lights.front().image + " to " + t.lights.back().image;
-    notes += ". Lengths in millimetres; x right, y up, z toward the camera; positions relative to the object's "
-             "centre, which stands " +
+    notes += ". Lengths in millimetres; x right, y up, z toward the camera; directions from the object's centre, "
+             "which stands " +
              std::to_string(in.objectHeight) + " mm above the floor.";
+    if (placed)
+        notes += " Positions: direction x domeDiameter / 2 + (0, 0, verticalOffset) on the sphere, the lamp's own "
+                 "position + (0, 0, verticalOffset) in space.";
+    else
+        notes += " Image width unknown: directions only (give the camera's sensor and focal length, or the image "
+                 "width, for positions).";
 
     // Laid out by hand so that each light takes one line; nlohmann writes
     // every value. A label that is not valid UTF-8 gets replacement
@@ -394,18 +473,25 @@ ExportText DomeText(const LightTable &t, const ExportOptions &opt)
     member("notes", notes);
     member("imageWidth", opt.imageWidth);
     member("domeDiameter", 2.0 * radius);
-    member("verticalOffset", opt.verticalOffset);
-    member("lightConfiguration", spherical ? "spherical" : "lights3d");
+    member("verticalOffset", offset);
+    member("lightConfiguration", !placed ? "directional" : spherical ? "spherical" : "lights3d");
     list(
         "directions", [](const Light &l) { return Xyz(l.direction.x, l.direction.y, l.direction.z); }, false);
-    list(
-        "positionsSphere",
-        [radius](const Light &l) {
-            return Xyz(l.direction.x * radius, l.direction.y * radius, l.direction.z * radius);
-        },
-        false);
-    list(
-        "positions3d", [](const Light &l) { return Xyz(l.position.x, l.position.y, l.position.z); }, false);
+    if (placed) {
+        // As the reader recomputes them, so that its positions and the file's agree.
+        list(
+            "positionsSphere",
+            [radius, offset](const Light &l) {
+                return Xyz(l.direction.x * radius, l.direction.y * radius, l.direction.z * radius + offset);
+            },
+            false);
+        list(
+            "positions3d",
+            [offset](const Light &l) {
+                return Xyz(l.position.x, l.position.y, static_cast<double>(l.position.z) + offset);
+            },
+            false);
+    }
     list(
         "ledAdjust",
         [](const Light &) {

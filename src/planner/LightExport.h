@@ -44,6 +44,9 @@ public:
     static std::optional<ImageNamePattern> Parse(std::string_view pattern, std::string &error);
 
     std::string Name(long long number) const;
+    // The same literal text around "%0<digits>d": names of one width, which
+    // sort as strings in the order of their numbers.
+    std::string ZeroPadded(int digits) const;
 
     // Limits that keep every name short and every number printable.
     static constexpr int kMaxWidth = 32;
@@ -56,12 +59,44 @@ private:
     int precision_ = -1;
 };
 
+// The image names when none are chosen. A plan that numbers past 9999 gets
+// a digit more (ImagePatternFor), so the default always sorts.
+inline constexpr const char *kDefaultImagePattern = "IMG_%04d.JPG";
+
+// Fitters pair the i-th light with the i-th image in the order of the
+// names, sorted as strings: the names of a plan must sort in shooting order.
+struct ImageNames {
+    std::string pattern;            // the pattern used (the default widened as it needs)
+    std::vector<std::string> names; // in shooting order
+    std::string error;              // why not; empty when the names are usable
+    bool ok() const { return error.empty(); }
+};
+
+// The pattern that names count photographs from first: the default with as
+// many digits as the last number has (four at least), any other as given.
+std::string ImagePatternFor(const std::string &pattern, long long first, std::size_t count);
+
+// The names of count photographs numbered from first, or why not: an
+// unusable pattern or first number, an empty name, or names that would not
+// sort in shooting order (the message gives a pattern that does).
+ImageNames NameImages(const std::string &pattern, long long first, std::size_t count);
+
+// A fitter in use refuses light files with more lights than this; the
+// export warns and writes the file all the same.
+inline constexpr std::size_t kFitterLightLimit = 1000;
+// The warning for count lights; empty when there are not too many.
+std::string LightCountWarning(std::size_t count);
+
 struct ExportOptions {
-    std::string imagePattern = "IMG_%04d.JPG";
+    std::string imagePattern = kDefaultImagePattern;
     long long firstNumber = 1; // of the first photograph, 0..kMaxNumber
-    double imageWidth = 0;     // mm the image spans on the object; 0 when unknown
-    double verticalOffset = 0; // mm, as the dome's reader expects it; 0 unless given
-    std::string label;         // a name for the dome; empty: made from the parameters
+    // mm the image spans on the object, which a .dome reader needs to place
+    // its lights; 0 when unknown: the .dome then holds directions alone.
+    double imageWidth = 0;
+    // mm the dome's centre stands above the surface (positive above), as the
+    // dome's reader expects it; the .dome's positions are shifted by it.
+    double verticalOffset = 0;
+    std::string label; // a name for the dome; empty: made from the parameters
 };
 
 // One photograph's light.
@@ -93,7 +128,8 @@ struct ExportText {
 // The lights of a generated pattern, in the order of its acquisition file:
 // rows from the top pole down, points left to right, skipped points skipped
 // (for the other layouts, their own shooting order and numbers).
-// Fails only on an unusable image-name pattern or first number.
+// Fails only on an unusable image-name pattern or first number, or names
+// that would not sort in shooting order (see NameImages).
 std::optional<LightTable> MakeLightTable(const PatternInput &in, const PatternLists &lists, const ExportOptions &opt,
                                          std::string &error);
 

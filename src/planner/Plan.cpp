@@ -20,6 +20,7 @@ ExportOptions Plan::exportOptions() const
     ExportOptions o;
     o.imagePattern = imagePattern;
     o.firstNumber = firstNumber;
+    if (framing) o.imageWidth = FieldWidth(*framing, input.cameraDistance);
     return o;
 }
 

@@ -38,8 +38,9 @@ struct Plan {
     bool fitModel = false; // "Fit model to object"
 
     ReportOptions reportOptions() const;
-    // The naming; the caller adds what only an export has (image width,
-    // vertical offset, label).
+    // The naming, and the image width of a .dome when the framing gives it
+    // (the field at the object's centre plane); the caller adds what only an
+    // export has (a width of its own, vertical offset, label).
     ExportOptions exportOptions() const;
 
     bool operator==(const Plan &o) const;

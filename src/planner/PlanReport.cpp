@@ -406,7 +406,7 @@ PlanReport ComputePlanReport(const PatternInput &in, const std::vector<nuk::Poin
         FramingReport fr;
         fr.framing = f;
         // Pinhole: what the sensor sees at the camera distance.
-        fr.fieldWidth = f.sensorWidth * camera / f.focalLength;
+        fr.fieldWidth = FieldWidth(f, camera);
         fr.fieldHeight = f.sensorHeight * camera / f.focalLength;
         fr.widthShare = in.objectSize / fr.fieldWidth;
         fr.heightShare = in.objectSize / fr.fieldHeight;

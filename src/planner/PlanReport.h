@@ -19,12 +19,18 @@
 namespace planner
 {
 
-
 struct Framing {
     double sensorWidth = 36.0;  // mm
     double sensorHeight = 24.0; // mm
     double focalLength = 50.0;  // mm
 };
+
+// Width in mm of what the camera sees across its sensor at the object's
+// centre plane, cameraDistance mm in front of the lens (pinhole).
+inline double FieldWidth(const Framing &f, double cameraDistance)
+{
+    return f.sensorWidth * cameraDistance / f.focalLength;
+}
 
 struct ReportOptions {
     double grazingBelow = 10.0; // degrees of elevation

@@ -188,6 +188,105 @@ private slots:
         QVERIFY(QDir(dir.path()).entryList(QDir::Files) == QStringList{QStringLiteral("acquisition.txt")});
     }
 
+    // Names that a fitter would take out of shooting order: refused with a
+    // pattern that works; the same rule as the command line's.
+    void dialogRefusesNamesOutOfOrder()
+    {
+        ScratchDir dir;
+        QTest::mouseClick(form->Button2, Qt::LeftButton); // 145 positions
+        action().runDialog = [&](ExportLightsDialog &d) {
+            ++dialogs;
+            [&] {
+                const struct {
+                    const char *pattern;
+                    int first;
+                    const char *says; // nullptr: accepted
+                } cases[] = {
+                    {"IMG_%d.JPG", 1, "use IMG_%03d.JPG (IMG_001.JPG to IMG_145.JPG)"},
+                    {"IMG_%d.JPG", 100, nullptr},
+                    {"DSC_%04d.JPG", 9990, "'DSC_10000.JPG' would sort before 'DSC_9999.JPG'; use DSC_%05d.JPG"},
+                    {"DSC_%03d.JPG", 900, "use DSC_%04d.JPG"},
+                    {"DSC_%03d.JPG", 1, nullptr},
+                };
+                for (const auto &c : cases) {
+                    setText(d.ED_images, QString::fromLatin1(c.pattern));
+                    d.SE_first->setValue(c.first);
+                    QCOMPARE(OkButton(d)->isEnabled(), c.says == nullptr);
+                    if (c.says)
+                        QVERIFY2(d.LB_names->text().contains(QString::fromLatin1(c.says)),
+                                 qPrintable(d.LB_names->text()));
+                }
+                QVERIFY(d.LB_limit->isHidden()); // 145 lights: no warning
+            }();
+            return false;
+        };
+        action().Run();
+        QCOMPARE(dialogs, 1);
+    }
+
+    // More lights than a fitter in use takes: a warning, and the file.
+    void manyLightsAreWarnedAndWritten()
+    {
+        ScratchDir dir;
+        form->CSE_hangle->setValue(5);
+        form->CSE_vangle->setValue(5);
+        QTest::mouseClick(form->Button2, Qt::LeftButton); // 35 rows of 37 and the poles
+        bool warned = false;
+        action().runDialog = [&](ExportLightsDialog &d) {
+            warned = !d.LB_limit->isHidden() && d.LB_limit->text().contains(QStringLiteral("1297 lights")) &&
+                     d.LB_limit->text().contains(QStringLiteral("more than 1000"));
+            return OkButton(d)->isEnabled();
+        };
+        action().Run();
+        QVERIFY(warned);
+        QVERIFY2(messages.isEmpty(), qPrintable(messages.join('\n')));
+        QFile f(dir.file("acquisition.lp"));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readLine(), QByteArray("1297\n"));
+    }
+
+    // With the plan's framing, the .dome's width is the field at the object:
+    // 36 mm x 1000 mm / 50 mm; typed, the width is the one typed.
+    void domeWidthFromTheFraming()
+    {
+        ScratchDir dir;
+        form->document->setReportOptions(planner::Framing{36, 24, 50}, 10);
+        QTest::mouseClick(form->Button2, Qt::LeftButton);
+        for (const double typed : {0.0, 120.5}) {
+            QString shown;
+            action().runDialog = [&](ExportLightsDialog &d) {
+                d.CB_format->setCurrentIndex(IndexOf(d.CB_format, planner::LightFormat::Dome));
+                d.SE_imagewidth->setValue(typed);
+                shown = d.SE_imagewidth->text();
+                return OkButton(d)->isEnabled();
+            };
+            action().Run();
+            QVERIFY2(messages.isEmpty(), qPrintable(messages.join('\n')));
+            if (typed == 0) QCOMPARE(shown, QStringLiteral("from the framing: 720.00 mm"));
+            QFile f(dir.file("acquisition.dome"));
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            const QJsonObject o = QJsonDocument::fromJson(f.readAll()).object();
+            QCOMPARE(o.value("imageWidth").toDouble(), typed > 0 ? typed : 720.0);
+            QCOMPARE(o.value("lightConfiguration").toString(), QStringLiteral("spherical"));
+            QCOMPARE(o.value("positionsSphere").toArray().size(), 145);
+        }
+        // No framing and nothing typed: directions alone.
+        form->document->setReportOptions(std::nullopt, 10);
+        QString shown;
+        action().runDialog = [&](ExportLightsDialog &d) {
+            d.SE_imagewidth->setValue(0);
+            shown = d.SE_imagewidth->text();
+            return true;
+        };
+        action().Run();
+        QCOMPARE(shown, QStringLiteral("unknown: directions only"));
+        QFile f(dir.file("acquisition.dome"));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QJsonObject o = QJsonDocument::fromJson(f.readAll()).object();
+        QCOMPARE(o.value("lightConfiguration").toString(), QStringLiteral("directional"));
+        QVERIFY(!o.contains("positionsSphere"));
+    }
+
 private:
     void checkRefusals(ExportLightsDialog &d, const ScratchDir &dir)
     {

@@ -446,7 +446,9 @@ TEST(Layout, ExportsTakeEveryLayout)
         const PatternLists out = build(l);
         for (planner::LightFormat f : planner::kLightFormats) {
             const std::string path = dir.File(std::string("lights") + planner::FormatExtension(f));
-            const planner::ExportResult r = planner::ExportLights(f, PatternInput{}, out, {}, path);
+            planner::ExportOptions options;
+            options.imageWidth = 250; // a dome that places its lights
+            const planner::ExportResult r = planner::ExportLights(f, PatternInput{}, out, options, path);
             ASSERT_TRUE(r.ok) << r.message;
             EXPECT_EQ(r.count, out.positions.size());
         }

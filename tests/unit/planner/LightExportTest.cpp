@@ -19,8 +19,8 @@
 
 using namespace planner;
 using lighttest::Expected;
-using lighttest::Input;
 using lighttest::ExpectedLights;
+using lighttest::Input;
 using lighttest::kDirectionTolerance;
 using lighttest::kPi;
 
@@ -124,9 +124,9 @@ TEST_P(LightExportLpSweep, DirectionsAndNamesFollowTheGeometry)
 
 INSTANTIATE_TEST_SUITE_P(LightExport, LightExportLpSweep,
                          ::testing::Values(LpCase{90, 90, 10, false, false, "a%d.tif", 0},
-                                           LpCase{90, 90, 3500, true, false, "a%d.tif", 7},
+                                           LpCase{90, 90, 3500, true, false, "a%02d.tif", 7},
                                            LpCase{7, 7, 1234, true, true, "DSC%05u.NEF", 100},
-                                           LpCase{20, 20, 1500, true, false, "x_%i", 1},
+                                           LpCase{20, 20, 1500, true, false, "x_%.2i", 1},
                                            LpCase{11, 13, 777, false, true, "cap/%03d.jpg", 999999000},
                                            LpCase{1, 1, 2000, false, false, "IMG_%04d.JPG", 1}));
 
@@ -135,21 +135,21 @@ TEST(LightExportLp, NamesWithSpacesAreRefusedNotChanged)
     PatternLists lists;
     BuildPattern(PatternInput{}, lists);
     ExportOptions opt;
-    opt.imagePattern = "my shot %d.jpg";
+    opt.imagePattern = "my shot %03d.jpg";
     std::string error;
     const auto table = MakeLightTable(PatternInput{}, lists, opt, error);
     ASSERT_TRUE(table) << error;
     const ExportText lp = FormatLights(LightFormat::Lp, *table, opt);
     EXPECT_FALSE(lp.ok);
-    EXPECT_NE(lp.error.find("'my shot 1.jpg'"), std::string::npos) << lp.error;
+    EXPECT_NE(lp.error.find("'my shot 001.jpg'"), std::string::npos) << lp.error;
     // The blank flag makes a blank too.
-    opt.imagePattern = "% d.jpg";
+    opt.imagePattern = "% 04d.jpg";
     EXPECT_FALSE(FormatLights(LightFormat::Lp, *MakeLightTable(PatternInput{}, lists, opt, error), opt).ok);
     // Other formats keep such names as they are.
-    opt.imagePattern = "my shot %d.jpg";
+    opt.imagePattern = "my shot %03d.jpg";
     const ExportText csv = FormatLights(LightFormat::Csv, *table, opt);
     ASSERT_TRUE(csv.ok);
-    EXPECT_EQ(lighttest::CsvFields(lighttest::SplitLines(csv.text)[1])[3], "my shot 1.jpg");
+    EXPECT_EQ(lighttest::CsvFields(lighttest::SplitLines(csv.text)[1])[3], "my shot 001.jpg");
 }
 
 // --- .dome -------------------------------------------------------------------
@@ -188,13 +188,14 @@ TEST(LightExportDome, KeysLengthsAndPositions)
         EXPECT_NEAR(dx, want[k].dx, kDirectionTolerance);
         EXPECT_NEAR(dy, want[k].dy, kDirectionTolerance);
         EXPECT_NEAR(dz, want[k].dz, kDirectionTolerance);
-        // On the sphere of the dome's diameter, and where the rig puts the lamp.
+        // On the sphere of the dome's diameter, and where the rig puts the
+        // lamp, both lowered with the dome's centre by the offset.
         EXPECT_NEAR(sph["x"].get<double>(), 1500 * dx, 1e-3);
         EXPECT_NEAR(sph["y"].get<double>(), 1500 * dy, 1e-3);
-        EXPECT_NEAR(sph["z"].get<double>(), 1500 * dz, 1e-3);
+        EXPECT_NEAR(sph["z"].get<double>(), 1500 * dz - 12.25, 1e-3);
         EXPECT_NEAR(pos["x"].get<double>(), 1500 * want[k].dx, 0.3);
         EXPECT_NEAR(pos["y"].get<double>(), 1500 * want[k].dy, 0.3);
-        EXPECT_NEAR(pos["z"].get<double>(), 1500 * want[k].dz, 0.3);
+        EXPECT_NEAR(pos["z"].get<double>(), 1500 * want[k].dz - 12.25, 0.3);
         EXPECT_EQ(j["ledAdjust"][k], (nlohmann::json{{"r", 1}, {"g", 1}, {"b", 1}}));
     }
 }
@@ -205,6 +206,12 @@ TEST(LightExportDome, DefaultsAndLabel)
     EXPECT_EQ(j["imageWidth"].get<double>(), 0.0);
     EXPECT_EQ(j["verticalOffset"].get<double>(), 0.0);
     EXPECT_EQ(j["domeDiameter"].get<double>(), 1800.0);
+    // No image width: directions alone, nothing for a reader to place.
+    EXPECT_EQ(j["lightConfiguration"], "directional");
+    EXPECT_TRUE(j["directions"].is_array());
+    EXPECT_FALSE(j.contains("positionsSphere"));
+    EXPECT_FALSE(j.contains("positions3d"));
+    EXPECT_NE(j["notes"].get<std::string>().find("directions only"), std::string::npos);
     EXPECT_NE(j["label"].get<std::string>().find("900 mm"), std::string::npos);
 }
 
@@ -217,9 +224,11 @@ TEST(LightExportDome, DifferentDistancesAreLights3d)
     lists.point_vangles = {0, 90, 90};
     lists.point_hangles = {90, 90, 0};
     std::string error;
-    const auto t = MakeLightTable(in, lists, ExportOptions{}, error);
+    ExportOptions opt;
+    opt.imageWidth = 300;
+    const auto t = MakeLightTable(in, lists, opt, error);
     ASSERT_TRUE(t) << error;
-    const nlohmann::json j = nlohmann::json::parse(FormatLights(LightFormat::Dome, *t, ExportOptions{}).text);
+    const nlohmann::json j = nlohmann::json::parse(FormatLights(LightFormat::Dome, *t, opt).text);
     EXPECT_EQ(j["lightConfiguration"], "lights3d");
     EXPECT_EQ(j["positions3d"][1], (nlohmann::json{{"x", 0.0}, {"y", 0.0}, {"z", 2000.0}}));
     EXPECT_EQ(j["directions"][2], (nlohmann::json{{"x", -1.0}, {"y", 0.0}, {"z", 0.0}}));
@@ -256,7 +265,7 @@ TEST(LightExportCsv, ColumnsFollowTheGeometry)
         PatternInput in = Input(c.h, c.v, c.d, c.central, c.base);
         in.objectHeight = 1200;
         ExportOptions opt;
-        opt.imagePattern = "shot,\"%d\".tif"; // a comma and quotes: quoted
+        opt.imagePattern = "shot,\"%04d\".tif"; // a comma and quotes: quoted
         opt.firstNumber = 0;
         const std::vector<std::string> lines = lighttest::SplitLines(Text(LightFormat::Csv, in, opt));
         const std::vector<Expected> want = ExpectedLights(c.h, c.v, c.central, c.base);
@@ -280,7 +289,9 @@ TEST(LightExportCsv, ColumnsFollowTheGeometry)
             EXPECT_EQ(n[0], k + 1.0);
             EXPECT_EQ(n[1], e.row);
             EXPECT_EQ(n[2], e.point);
-            EXPECT_EQ(f[3], "shot,\"" + std::to_string(k) + "\".tif");
+            std::string number = std::to_string(k);
+            number.insert(0, 4 - number.size(), '0');
+            EXPECT_EQ(f[3], "shot,\"" + number + "\".tif");
             EXPECT_NEAR(n[4], d * e.dx, 2e-4 * d);
             EXPECT_NEAR(n[5], d * e.dy, 2e-4 * d);
             EXPECT_NEAR(n[6], d * e.dz, 2e-4 * d);
@@ -298,6 +309,16 @@ TEST(LightExportCsv, ColumnsFollowTheGeometry)
             EXPECT_GE(n[10], 0.0);
             EXPECT_LT(n[10], 360.0);
             EXPECT_NEAR(n[12], 1200 + d * std::cos(ar), 2e-4 * d);
+            // The height has the float digits of the other columns: the
+            // float next to 1200 + y, in no more than nine significant digits.
+            EXPECT_EQ(std::strtof(f[12].c_str(), nullptr),
+                      static_cast<float>(1200.0 + std::strtof(f[5].c_str(), nullptr)))
+                << f[12];
+            std::size_t significant = 0;
+            const std::size_t lead = f[12].find_first_not_of("-0.");
+            for (std::size_t i = lead; i < f[12].size(); ++i)
+                significant += f[12][i] >= '0' && f[12][i] <= '9';
+            EXPECT_LE(significant, 9u) << f[12];
         }
     }
 }
@@ -311,11 +332,11 @@ struct NameCase {
     const char *why;  // part of the message when refused
 };
 
-class ImageNames : public ::testing::TestWithParam<NameCase>
+class ImageNamePatterns : public ::testing::TestWithParam<NameCase>
 {
 };
 
-TEST_P(ImageNames, MadeOrRefused)
+TEST_P(ImageNamePatterns, MadeOrRefused)
 {
     const NameCase &c = GetParam();
     std::string error;
@@ -330,7 +351,7 @@ TEST_P(ImageNames, MadeOrRefused)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    LightExport, ImageNames,
+    LightExport, ImageNamePatterns,
     ::testing::Values(NameCase{"IMG_%04d.JPG", 7, "IMG_0007.JPG", ""},
                       NameCase{"IMG_%04d.JPG", 12345, "IMG_12345.JPG", ""}, NameCase{"%d", 0, "0", ""},
                       NameCase{"shot%%%03i.tif", 5, "shot%005.tif", ""}, NameCase{"%-5d|", 42, "42   |", ""},

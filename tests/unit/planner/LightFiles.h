@@ -3,6 +3,8 @@
 // from the writer, and the pattern's geometry in closed form: where the
 // rows and points of a pattern are, with the true value of pi.
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <locale>
@@ -11,6 +13,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "planner/Pattern.h"
 
@@ -91,6 +95,60 @@ inline std::optional<std::vector<LpLight>> ReadLp(const std::string &text, std::
         out.push_back(l);
     }
     return out;
+}
+
+// What a fitter's dome panel makes of a .dome after loading it. It keeps
+// the directions, and for a dome that places its lights it computes the
+// positions again itself: direction x domeDiameter / 2 + (0, 0,
+// verticalOffset), the offset positive when the dome's centre is above the
+// surface. It needs the image width for that, and with a width of 0 it
+// clears the lights. "directional" asks for directions alone.
+struct FitterDome {
+    std::string configuration;
+    std::vector<std::array<double, 3>> directions; // as read
+    std::vector<std::array<double, 3>> recomputed; // the panel's own positions
+    std::vector<std::array<double, 3>> fileSphere; // positionsSphere as written
+    std::vector<std::array<double, 3>> file3d;     // positions3d as written
+    std::size_t lights = 0;                        // what reaches the fit
+};
+
+inline std::vector<std::array<double, 3>> XyzList(const nlohmann::json &j, const char *key)
+{
+    std::vector<std::array<double, 3>> out;
+    if (!j.contains(key)) return out;
+    for (const nlohmann::json &e : j.at(key))
+        out.push_back({e.at("x").get<double>(), e.at("y").get<double>(), e.at("z").get<double>()});
+    return out;
+}
+
+inline FitterDome ReadDomeAsFitter(const std::string &text)
+{
+    const nlohmann::json j = nlohmann::json::parse(text);
+    FitterDome d;
+    d.configuration = j.at("lightConfiguration").get<std::string>();
+    d.directions = XyzList(j, "directions");
+    d.fileSphere = XyzList(j, "positionsSphere");
+    d.file3d = XyzList(j, "positions3d");
+    if (d.configuration == "directional") {
+        d.lights = d.directions.size();
+        return d;
+    }
+    const double width = j.at("imageWidth").get<double>();
+    const double radius = j.at("domeDiameter").get<double>() / 2;
+    const double offset = j.at("verticalOffset").get<double>();
+    if (!(width > 0)) return d; // cleared: no light reaches the fit
+    for (const auto &v : d.directions)
+        d.recomputed.push_back({v[0] * radius, v[1] * radius, v[2] * radius + offset});
+    d.lights = d.recomputed.size();
+    return d;
+}
+
+// The images of a capture as a fitter takes them: the file names sorted as
+// strings, byte by byte, the i-th paired with the i-th light.
+inline std::vector<std::string> SortedAsStrings(std::vector<std::string> names)
+{
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 // Comma-separated fields; a field in double quotes may hold commas and
