@@ -168,12 +168,16 @@ CaptureScene::Hit CaptureScene::SurfaceAt(unsigned geomID, unsigned primID, floa
     const std::uint32_t *t = &model_.triangles[3 * std::size_t(primID)];
     const float w = 1.0f - u - v;
     nuk::Point3f g = Unit(nuk::Normal(model_.positions[t[0]], model_.positions[t[1]], model_.positions[t[2]]));
-    if (Dot(g, dir) > 0) g = g * -1.0f;
-    h.geometric = g;
     nuk::Point3f n = Unit(normals_[t[0]] * w + normals_[t[1]] * u + normals_[t[2]] * v);
     if (n.Norm() == 0) n = g;
-    // Normals interpolated across a fold can turn away from the viewer:
-    // the face's own normal then stands in.
+    // The side the camera sees, for both normals alike.
+    if (Dot(g, dir) > 0) {
+        g = g * -1.0f;
+        n = n * -1.0f;
+    }
+    h.geometric = g;
+    // Normals interpolated across a fold can still turn away from the
+    // viewer: the face's own normal then stands in.
     if (Dot(n, dir) > 0) n = g;
     h.normal = n;
     if (model_.albedo.empty())
