@@ -77,16 +77,16 @@ std::string ReplaceExtension(const std::string &name, const char *ext)
 int RunCapture(const CaptureCommandOptions &opt)
 {
     const std::optional<capture::ImageFormat> format = capture::ParseImageFormat(opt.format);
-    if (!format) return Complain("capture", BadValue("--format", "png16, png8 or jpg", opt.format));
+    if (!format) return Complain("capture", BadValue("--format", "must be png16, png8 or jpg", opt.format));
     if (opt.samples < 1 || opt.samples > capture::kMaxSamples)
-        return Complain("capture", BadValue("--samples", "a whole number from 1 to 64", std::to_string(opt.samples)));
+        return Complain("capture", BadValue("--samples", "must be a whole number from 1 to 64", std::to_string(opt.samples)));
     int width = 0, height = 0;
     if (!opt.resolution.empty()) {
         char x = 0;
         char rest = 0;
         if (std::sscanf(opt.resolution.c_str(), "%d%c%d%c", &width, &x, &height, &rest) != 3 || (x != 'x' && x != 'X') ||
             width < 1 || height < 1 || width > 16384 || height > 16384)
-            return Complain("capture", BadValue("--resolution", "WIDTHxHEIGHT in pixels, 1 to 16384 each", opt.resolution));
+            return Complain("capture", BadValue("--resolution", "must be WIDTHxHEIGHT in pixels, 1 to 16384 each", opt.resolution));
     }
 
     planner::Plan plan;
