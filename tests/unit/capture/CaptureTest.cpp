@@ -346,3 +346,48 @@ TEST(CaptureTest, BadInputs)
 }
 
 } // namespace
+
+namespace
+{
+
+TEST(CaptureTest, ProgressCountsAndCancels)
+{
+    const capture::Camera cam = TestCamera(64);
+    std::string error;
+    auto scene = capture::CaptureScene::Build(Plate(), TestStage(), error);
+    ASSERT_TRUE(scene) << error;
+    capture::CaptureOptions opt;
+    opt.threads = 2;
+    capture::Renderer r(*scene, cam, opt);
+    ASSERT_TRUE(r.TracePrimary(nullptr, error)) << error;
+    const std::vector<P3> lights = {Light(30, 400), Light(60, 400), Light(80, 400)};
+    struct Case {
+        std::size_t stopAfter; // calls answered true; 0: never stop
+        bool cancelled;
+    };
+    for (const Case &c : {Case{0, false}, Case{1, true}, Case{4, true}}) {
+        std::size_t calls = 0, last = 0, total = 0, images = 0;
+        const capture::CaptureResult res = r.Render(
+            lights,
+            [&](std::size_t, const std::vector<float> &, std::string &) {
+                ++images;
+                return true;
+            },
+            [&](std::size_t done, std::size_t all) {
+                EXPECT_EQ(done, last + 1);
+                last = done;
+                total = all;
+                return c.stopAfter == 0 || ++calls < c.stopAfter;
+            });
+        EXPECT_EQ(res.cancelled, c.cancelled) << c.stopAfter;
+        EXPECT_EQ(res.ok, !c.cancelled) << c.stopAfter;
+        if (!c.cancelled) {
+            EXPECT_EQ(last, total);
+            EXPECT_EQ(images, lights.size());
+        } else {
+            EXPECT_LT(images, lights.size());
+        }
+    }
+}
+
+} // namespace
