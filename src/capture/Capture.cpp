@@ -385,7 +385,6 @@ CaptureResult Renderer::Render(const std::vector<nuk::Point3f> &lights, const Im
     std::vector<float>().swap(all);
 
     // Pass 2: the images, shaded again from the bits.
-    std::mutex sinkLock;
     const float scale = static_cast<float>(r.exposure);
     done = RunItems(lights.size(), threads, r.error, [&](std::size_t l, int) {
         std::vector<float> image(3 * pixels);
@@ -393,11 +392,8 @@ CaptureResult Renderer::Render(const std::vector<nuk::Point3f> &lights, const Im
         shadeBand(lights[l], 0, pixels, bits.data() + l * words, nullptr, image.data(), none);
         for (float &v : image)
             v *= scale;
-        {
-            std::lock_guard<std::mutex> g(sinkLock);
-            std::string message;
-            if (sink && !sink(l, image, message)) throw std::runtime_error(message.empty() ? "stopped" : message);
-        }
+        std::string message;
+        if (sink && !sink(l, image, message)) throw std::runtime_error(message.empty() ? "stopped" : message);
         return gate.step();
     });
     if (!done) {

@@ -58,8 +58,9 @@ struct Maps {
 using Progress = std::function<bool(std::size_t done, std::size_t total)>;
 // A finished image: 3 floats per pixel, row by row from the top, the
 // exposure applied (not clipped). Called from the worker threads, in any
-// order of the lights, one call at a time; returning false stops the
-// rendering (error then says the sink's message).
+// order of the lights and concurrently (one image per thread: encoding and
+// writing run in parallel); returning false stops the rendering (error then
+// says the sink's message).
 using ImageSink = std::function<bool(std::size_t light, const std::vector<float> &rgb, std::string &error)>;
 
 struct CaptureResult {

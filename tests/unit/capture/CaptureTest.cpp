@@ -3,6 +3,7 @@
 // sphere's normals, mask and depth from the ray-sphere intersection, and
 // the normals a least-squares photometric-stereo fit recovers from a set.
 
+#include <atomic>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -366,7 +367,8 @@ TEST(CaptureTest, ProgressCountsAndCancels)
         bool cancelled;
     };
     for (const Case &c : {Case{0, false}, Case{1, true}, Case{4, true}}) {
-        std::size_t calls = 0, last = 0, total = 0, images = 0;
+        std::size_t calls = 0, last = 0, total = 0;
+        std::atomic<std::size_t> images{0};
         const capture::CaptureResult res = r.Render(
             lights,
             [&](std::size_t, const std::vector<float> &, std::string &) {
