@@ -5,6 +5,7 @@
 //   capture        the camera's rays, both passes over the lights, the
 //                  images handed to a sink that drops them
 //   capture single the same with one shadow ray per query instead of 16
+//   all            every position of the plan (145), at 1 and 4 samples
 //   floor          a bare loop of the same primary rays and the same shadow
 //                  rays (packets of 16) on as many threads
 // Times are best of the iterations, wall clock and processor time of the
@@ -61,6 +62,7 @@ struct Fixture {
     std::unique_ptr<capture::CaptureScene> scene;
     capture::Camera camera;
     std::vector<nuk::Point3f> lights;
+    std::vector<nuk::Point3f> all; // every position of the plan, flagged ones too
     std::size_t faces = 0;
 };
 
@@ -77,6 +79,7 @@ const Fixture &fixture()
         const std::vector<bool> usable = planner::UsablePositions(plan, lists);
         for (std::size_t i = 0; i < lists.positions.size(); ++i)
             if (usable[i]) f->lights.push_back(lists.positions[i]);
+        f->all = lists.positions;
         const coverage::Placement placement = coverage::FitToObject(mesh.box, float(plan.input.objectSize));
         const planner::Stage stage =
             planner::StageOf(plan.input.objectSize, plan.input.objectHeight, plan.input.cameraDistance);
@@ -92,26 +95,27 @@ const Fixture &fixture()
     return *fx;
 }
 
-capture::CaptureOptions Options(int packet)
+capture::CaptureOptions Options(int packet, int samples = 1)
 {
     capture::CaptureOptions o;
-    o.samples = 1;
+    o.samples = samples;
     o.packet = packet;
     return o;
 }
 
-void Capture(benchmark::State &state, int packet, const char *name)
+void Capture(benchmark::State &state, int packet, const char *name, bool all = false, int samples = 1)
 {
     const Fixture &fx = fixture();
+    const std::vector<nuk::Point3f> &lights = all ? fx.all : fx.lights;
     Timer t;
     std::size_t rays = 0;
     for (auto _ : state) {
         t.start();
-        capture::Renderer r(*fx.scene, fx.camera, Options(packet));
+        capture::Renderer r(*fx.scene, fx.camera, Options(packet, samples));
         std::string error;
         if (!r.TracePrimary(nullptr, error)) state.SkipWithError(error.c_str());
         const capture::CaptureResult res =
-            r.Render(fx.lights, [](std::size_t, const std::vector<float> &, std::string &) { return true; }, nullptr);
+            r.Render(lights, [](std::size_t, const std::vector<float> &, std::string &) { return true; }, nullptr);
         t.stop();
         if (!res.ok) state.SkipWithError(res.error.c_str());
         rays = res.shadowRays;
@@ -123,6 +127,9 @@ void Capture(benchmark::State &state, int packet, const char *name)
 
 void BM_Capture(benchmark::State &state) { Capture(state, 16, "capture"); }
 void BM_CaptureSingleRays(benchmark::State &state) { Capture(state, 1, "capture single"); }
+// Every position of the plan (145), the flagged ones too: the whole set's time.
+void BM_CaptureAll(benchmark::State &state) { Capture(state, 16, "all 1", true, 1); }
+void BM_CaptureAll4(benchmark::State &state) { Capture(state, 16, "all 4", true, 4); }
 
 void BM_Floor(benchmark::State &state)
 {
@@ -241,12 +248,19 @@ void summary()
                 "(capture single %.3f s processor; packets / single speed %.3f)\n",
                 g_rays["capture"], g_rays["floor"], double(g_rays["capture"]) / c.cpu.best / 1e6,
                 double(g_rays["capture single"]) / s.cpu.best / 1e6, s.cpu.best, s.cpu.best / c.cpu.best);
+    const Timer &a1 = g_times["all 1"], &a4 = g_times["all 4"];
+    std::printf("all %zu positions: %.3f s wall at 1 sample (%.3f s per image), %.3f s wall at 4 samples (%.3f s per "
+                "image)\n",
+                fx.all.size(), a1.wall.best, a1.wall.best / double(fx.all.size()), a4.wall.best,
+                a4.wall.best / double(fx.all.size()));
 }
 
 } // namespace
 
 BENCHMARK(BM_Capture)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_CaptureSingleRays)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_CaptureAll)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_CaptureAll4)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Floor)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 int main(int argc, char **argv)
