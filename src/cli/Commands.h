@@ -31,5 +31,6 @@ Action addReportCommand(CLI::App &app);
 Action addExportCommand(CLI::App &app);
 Action addCoverageCommand(CLI::App &app);
 Action addPlanCommand(CLI::App &app);
+Action addCaptureCommand(CLI::App &app);
 
 } // namespace cli

@@ -1,0 +1,274 @@
+// The virtual capture on the generated relief of about one million faces
+// (ReliefModel.h) fitted to the 250 mm object, with the default plan's
+// usable lights, a 36 x 24 mm sensor behind a 50 mm lens, 1024 x 683
+// pixels, 1 sample:
+//   capture        the camera's rays, both passes over the lights, the
+//                  images handed to a sink that drops them
+//   capture single the same with one shadow ray per query instead of 16
+//   all            every position of the plan (145), at 1 and 4 samples
+//   floor          a bare loop of the same primary rays and the same shadow
+//                  rays (packets of 16) on as many threads
+// Times are best of the iterations, wall clock and processor time of the
+// whole process; the ratios are taken on processor time.
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+#include <limits>
+#include <map>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <benchmark/benchmark.h>
+
+#include "BenchSupport.h"
+#include "ReliefModel.h"
+#include "capture/Capture.h"
+#include "capture/CaptureScene.h"
+#include "coverage/Placement.h"
+#include "planner/Pattern.h"
+#include "planner/Plan.h"
+#include "planner/Stage.h"
+
+namespace
+{
+
+using namespace benchsupport;
+
+constexpr int kCells = 707;
+
+struct Timer {
+    Best wall, cpu;
+    double w0 = 0, c0 = 0;
+    void start()
+    {
+        w0 = WallSeconds();
+        c0 = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
+    }
+    void stop()
+    {
+        cpu.add(CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - c0);
+        wall.add(WallSeconds() - w0);
+    }
+};
+std::map<std::string, Timer> g_times;
+std::map<std::string, std::size_t> g_rays;
+
+struct Fixture {
+    std::unique_ptr<capture::CaptureScene> scene;
+    capture::Camera camera;
+    std::vector<nuk::Point3f> lights;
+    std::vector<nuk::Point3f> all; // every position of the plan, flagged ones too
+    std::size_t faces = 0;
+};
+
+const Fixture &fixture()
+{
+    static Fixture *fx = [] {
+        auto *f = new Fixture;
+        AMesh mesh;
+        benchdata::MakeRelief(mesh, kCells);
+        f->faces = mesh.faces.size();
+        planner::Plan plan;
+        planner::PatternLists lists;
+        planner::BuildPlan(plan, lists);
+        const std::vector<bool> usable = planner::UsablePositions(plan, lists);
+        for (std::size_t i = 0; i < lists.positions.size(); ++i)
+            if (usable[i]) f->lights.push_back(lists.positions[i]);
+        f->all = lists.positions;
+        const coverage::Placement placement = coverage::FitToObject(mesh.box, float(plan.input.objectSize));
+        const planner::Stage stage =
+            planner::StageOf(plan.input.objectSize, plan.input.objectHeight, plan.input.cameraDistance);
+        std::string error;
+        f->scene = capture::CaptureScene::Build(capture::SceneModel::FromMesh(mesh, placement, false), stage, error);
+        if (!f->scene) {
+            std::fprintf(stderr, "scene: %s\n", error.c_str());
+            std::exit(1);
+        }
+        f->camera = capture::MakeCamera(planner::Framing{}, plan.input.cameraDistance, 1024, 683);
+        return f;
+    }();
+    return *fx;
+}
+
+capture::CaptureOptions Options(int packet, int samples = 1)
+{
+    capture::CaptureOptions o;
+    o.samples = samples;
+    o.packet = packet;
+    return o;
+}
+
+void Capture(benchmark::State &state, int packet, const char *name, bool all = false, int samples = 1)
+{
+    const Fixture &fx = fixture();
+    const std::vector<nuk::Point3f> &lights = all ? fx.all : fx.lights;
+    Timer t;
+    std::size_t rays = 0;
+    for (auto _ : state) {
+        t.start();
+        capture::Renderer r(*fx.scene, fx.camera, Options(packet, samples));
+        std::string error;
+        if (!r.TracePrimary(nullptr, error)) state.SkipWithError(error.c_str());
+        const capture::CaptureResult res =
+            r.Render(lights, [](std::size_t, const std::vector<float> &, std::string &) { return true; }, nullptr);
+        t.stop();
+        if (!res.ok) state.SkipWithError(res.error.c_str());
+        rays = res.shadowRays;
+    }
+    g_times[name] = t;
+    g_rays[name] = rays;
+    state.counters["shadow_rays"] = double(rays);
+}
+
+void BM_Capture(benchmark::State &state) { Capture(state, 16, "capture"); }
+void BM_CaptureSingleRays(benchmark::State &state) { Capture(state, 1, "capture single"); }
+// Every position of the plan (145), the flagged ones too: the whole set's time.
+void BM_CaptureAll(benchmark::State &state) { Capture(state, 16, "all 1", true, 1); }
+void BM_CaptureAll4(benchmark::State &state) { Capture(state, 16, "all 4", true, 4); }
+
+void BM_Floor(benchmark::State &state)
+{
+    const Fixture &fx = fixture();
+    // The renderer's own hits give the same shadow rays' starts; the floor
+    // traces the primary rays again itself.
+    capture::Renderer ref(*fx.scene, fx.camera, Options(16));
+    std::string error;
+    ref.TracePrimary(nullptr, error);
+    const auto &samples = ref.samples();
+    const auto &hit = ref.hit();
+    const capture::Camera &cam = fx.camera;
+    const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
+    const RTCScene scene = fx.scene->handle();
+    Timer t;
+    std::size_t rays = 0;
+    for (auto _ : state) {
+        std::atomic<std::size_t> nextRow{0}, nextLight{0}, total{0};
+        auto primary = [&] {
+            RTCIntersectContext ctx;
+            rtcInitIntersectContext(&ctx);
+            for (;;) {
+                const std::size_t y = nextRow.fetch_add(1);
+                if (y >= std::size_t(cam.height)) break;
+                for (int x = 0; x < cam.width; ++x) {
+                    const nuk::Point3<double> d = cam.Ray(x + 0.5, double(y) + 0.5);
+                    RTCRayHit rh{};
+                    rh.ray.org_z = float(cam.distance);
+                    rh.ray.dir_x = float(d.x);
+                    rh.ray.dir_y = float(d.y);
+                    rh.ray.dir_z = float(d.z);
+                    rh.ray.tfar = std::numeric_limits<float>::infinity();
+                    rh.ray.mask = 0xFFFFFFFFu;
+                    rh.hit.geomID = RTC_INVALID_GEOMETRY_ID;
+                    rtcIntersect1(scene, &ctx, &rh);
+                    benchmark::DoNotOptimize(rh.hit.geomID);
+                }
+            }
+        };
+        auto shadows = [&] {
+            RTCIntersectContext ctx;
+            rtcInitIntersectContext(&ctx);
+            ctx.flags = RTC_INTERSECT_CONTEXT_FLAG_COHERENT;
+            alignas(64) RTCRay16 p;
+            alignas(64) int valid[16];
+            std::size_t local = 0;
+            for (;;) {
+                const std::size_t l = nextLight.fetch_add(1);
+                if (l >= fx.lights.size()) break;
+                const nuk::Point3f &light = fx.lights[l];
+                int n = 0;
+                auto flush = [&] {
+                    for (int k = n; k < 16; ++k)
+                        valid[k] = 0;
+                    rtcOccluded16(valid, scene, &ctx, &p);
+                    benchmark::DoNotOptimize(p.tfar[0]);
+                    local += std::size_t(n);
+                    n = 0;
+                };
+                for (std::size_t i = 0; i < samples.size(); ++i) {
+                    if (!hit[i]) continue;
+                    const nuk::Point3f d = light - samples[i].origin;
+                    const nuk::Point3f &nn = samples[i].normal;
+                    if (!(nn.x * d.x + nn.y * d.y + nn.z * d.z > 0)) continue;
+                    p.org_x[n] = samples[i].origin.x;
+                    p.org_y[n] = samples[i].origin.y;
+                    p.org_z[n] = samples[i].origin.z;
+                    p.dir_x[n] = d.x;
+                    p.dir_y[n] = d.y;
+                    p.dir_z[n] = d.z;
+                    p.tnear[n] = 0;
+                    p.tfar[n] = 1;
+                    p.time[n] = 0;
+                    p.mask[n] = 0xFFFFFFFFu;
+                    p.id[n] = 0;
+                    p.flags[n] = 0;
+                    valid[n] = -1;
+                    if (++n == 16) flush();
+                }
+                if (n) flush();
+            }
+            total += local;
+        };
+        t.start();
+        std::vector<std::thread> pool;
+        for (unsigned k = 1; k < threads; ++k)
+            pool.emplace_back(primary);
+        primary();
+        for (std::thread &th : pool)
+            th.join();
+        pool.clear();
+        for (unsigned k = 1; k < threads; ++k)
+            pool.emplace_back(shadows);
+        shadows();
+        for (std::thread &th : pool)
+            th.join();
+        t.stop();
+        rays = total.load();
+    }
+    g_times["floor"] = t;
+    g_rays["floor"] = rays;
+    state.counters["shadow_rays"] = double(rays);
+}
+
+void summary()
+{
+    const Fixture &fx = fixture();
+    const Timer &c = g_times["capture"], &s = g_times["capture single"], &f = g_times["floor"];
+    std::printf("\nRelief of %zu faces, %zu lights, %d x %d pixels, 1 sample, %u threads\n", fx.faces, fx.lights.size(),
+                fx.camera.width, fx.camera.height, std::max(1u, std::thread::hardware_concurrency()));
+    std::printf("capture %.3f s wall, %.3f s processor (%.3f s wall per image); floor %.3f s wall, %.3f s processor\n",
+                c.wall.best, c.cpu.best, c.wall.best / double(fx.lights.size()), f.wall.best, f.cpu.best);
+    std::printf("capture / floor: %.3f (processor time), %.3f (wall)\n", c.cpu.best / f.cpu.best,
+                c.wall.best / f.wall.best);
+    std::printf("shadow rays %zu (floor %zu): packets %.2f M per processor second in the capture, single rays %.2f M "
+                "(capture single %.3f s processor; packets / single speed %.3f)\n",
+                g_rays["capture"], g_rays["floor"], double(g_rays["capture"]) / c.cpu.best / 1e6,
+                double(g_rays["capture single"]) / s.cpu.best / 1e6, s.cpu.best, s.cpu.best / c.cpu.best);
+    const Timer &a1 = g_times["all 1"], &a4 = g_times["all 4"];
+    std::printf("all %zu positions: %.3f s wall at 1 sample (%.3f s per image), %.3f s wall at 4 samples (%.3f s per "
+                "image)\n",
+                fx.all.size(), a1.wall.best, a1.wall.best / double(fx.all.size()), a4.wall.best,
+                a4.wall.best / double(fx.all.size()));
+}
+
+} // namespace
+
+BENCHMARK(BM_Capture)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_CaptureSingleRays)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_CaptureAll)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_CaptureAll4)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Floor)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+int main(int argc, char **argv)
+{
+    fixture();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    summary();
+    return 0;
+}
