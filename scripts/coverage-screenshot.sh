@@ -26,8 +26,8 @@ field 112 59 30
 field 112 91 30
 click_generate
 sleep 1
-# "Light coverage" (Ctrl+L).
-xdotool key ctrl+l
+# "Light coverage" (Ctrl+Shift+L).
+xdotool key ctrl+shift+l
 sleep 3
 # Closer: wheel steps down over the view enlarge the scene.
 xdotool mousemove "$((X + 420))" "$((Y + 300))"
