@@ -73,7 +73,10 @@ constexpr int kMemoHeight = 67;
 // Bottom of the lowest control group in the left panel.
 constexpr int kPanel1Content = 256 + 281;
 // The set-up fields while their text is not the applied value.
-const char *const kNotAppliedStyle = "SpinEdit[notApplied=\"true\"] { background-color: #ffe7a3; font-style: italic; }";
+// Typed but not applied: pale amber, italic. Not a whole number: pale red,
+// which wins.
+const char *const kFieldStyle = "SpinEdit[notApplied=\"true\"] { background-color: #ffe7a3; font-style: italic; }\n"
+                                "SpinEdit[notANumber=\"true\"] { background-color: #f6c1bb; }";
 
 // A model's extent as a reader takes it in: whole millimetres, or three
 // significant digits below 100 mm.
@@ -318,7 +321,7 @@ void TForm1::buildControls()
     // Typed but not applied: the field says so until "Apply ->" takes it or
     // the text is the applied value again.
     for (SpinEdit *s : {CSE_size, CSE_hgh, CSE_camdist}) {
-        s->setStyleSheet(QString::fromLatin1(kNotAppliedStyle));
+        s->setStyleSheet(QString::fromLatin1(kFieldStyle));
         connect(s, &SpinEdit::textEdited, this, [this] { markNotApplied(); });
     }
 
@@ -330,6 +333,8 @@ void TForm1::buildControls()
     CSE_hangle = MakeSpin(Panel4, "CSE_hangle", QRect(112, 59, 49, 22), planner::Param::HorizontalStep);
     Label6 = MakeLabel(Panel4, "Label6", "VERTICAL angle", 8, 100);
     CSE_vangle = MakeSpin(Panel4, "CSE_vangle", QRect(112, 91, 49, 22), planner::Param::VerticalStep);
+    for (SpinEdit *s : {CSE_viewd, CSE_hangle, CSE_vangle})
+        s->setStyleSheet(QString::fromLatin1(kFieldStyle));
     CB_ezero = MakeCheck(Panel4, "CB_ezero", "Exclude central point", QRect(16, 136, 145, 17));
     CB_epiano = MakeCheck(Panel4, "CB_epiano", "Exclude point on base plane", QRect(16, 160, 153, 17));
     Button2 = MakeButton(Panel4, "Button2", "Generate -->", QRect(16, 184, 97, 25));

@@ -404,6 +404,9 @@ private slots:
         QCOMPARE(s->text(), typed);
         QVERIFY(s->property("notANumber").toBool());
         QVERIFY2(s->toolTip().contains(QStringLiteral("not a whole number")), qPrintable(s->toolTip()));
+        const QImage shown = s->grab().toImage();
+        QVERIFY(guitest::Near(shown.pixelColor(QPoint(s->width() - 22, s->height() - 5) * shown.devicePixelRatio()),
+                              QColor(0xf6, 0xc1, 0xbb), 30));
 
         if (command == QLatin1String("apply"))
             QTest::mouseClick(form->Button1, Qt::LeftButton);
