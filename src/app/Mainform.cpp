@@ -57,6 +57,7 @@
 #include "app/PlanReportDialog.h"
 #include "app/SceneRenderer.h"
 #include "app/SpinEdit.h"
+#include "nuk/Pi.h"
 #include "planner/Parameters.h"
 #include "planner/PlanFile.h"
 
@@ -707,6 +708,7 @@ void TForm1::FormPaint()
     in.cam_dist = set.cameraDistance;
     in.zoom = zoom;
     in.zoom_ref = zoom_ref;
+    in.centre = viewCentre_;
     in.positions = &document->pattern().positions;
     modelDrawing->PrepareFrame(in, document->modelArrays());
     scene::DrawScene(in);
@@ -780,9 +782,34 @@ void TForm1::ResetView()
 {
     track.Reset();
     zoom = 1.0f;
+    viewCentre_ = nuk::Point3f(0, 0, 0);
     track.SetPivotTranslation(nuk::Point3d(0, 0, 0));
     track.SetPivotScale(zoom);
     dragging = 0;
+    AppIdle();
+}
+
+void TForm1::FrameModel()
+{
+    const auto &mesh = document->mesh();
+    if (!document->hasModel() || mesh.face_count == 0) {
+        ShowStatus(QStringLiteral("No model to frame: load one first (File, Open model\u2026)"));
+        return;
+    }
+    const coverage::Placement p = document->placement();
+    const nuk::Point3f lo = p.ToPlan(mesh.box.min), hi = p.ToPlan(mesh.box.max);
+    const nuk::Point3f centre = (lo + hi) * 0.5f;
+    const nuk::Point3f d = hi - lo;
+    const double radius = 0.5 * std::sqrt(double(d.x) * d.x + double(d.y) * d.y + double(d.z) * d.z);
+    if (!std::isfinite(radius) || !(radius > 0)) return;
+    ResetView();
+    viewCentre_ = centre;
+    // The model's bounding sphere takes nine tenths of the narrower field
+    // of view (the vertical: the aspect is never below 1).
+    const double fit = 0.9 * scene::kEyeDistance * std::sin(scene::kFieldOfView / 2 * nuk::kPi / 180);
+    zoom = static_cast<float>(fit * zoom_ref / radius);
+    track.SetPivotScale(zoom);
+    ShowStatus(QStringLiteral("Framed the model: %1 mm across").arg(MillimetreText(2 * radius)));
     AppIdle();
 }
 
@@ -909,6 +936,8 @@ void TForm1::buildLaterMenus()
     // Home only while no field takes it: a field's own Home moves its cursor.
     A_resetview = add(M_view, "A_resetview", QStringLiteral("&Reset view"), QKeySequence(Qt::Key_Home),
                       [this] { ResetView(); });
+    A_framemodel = add(M_view, "A_framemodel", QStringLiteral("&Frame model"), QKeySequence(Qt::Key_F),
+                       [this] { FrameModel(); });
     M_view->addSeparator();
     A_coverage = mirror(M_view, "A_coverage", coverage->CoverageButton(), QKeySequence());
     A_fitmodel = mirror(M_view, "A_fitmodel", coverage->FitButton(), QKeySequence());

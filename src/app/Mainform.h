@@ -73,6 +73,7 @@ public:
     QAction *A_planreport; // Ctrl+R
     QMenu *M_view;
     QAction *A_resetview; // Home
+    QAction *A_framemodel; // F
     QAction *A_coverage;
     QAction *A_fitmodel;
     QMenu *M_help;
@@ -164,6 +165,9 @@ public:
     // "Reset view": the trackball and the zoom back to their start, any
     // spin stopped.
     void ResetView();
+    // "Frame model": the view turned back to its start and centred on the
+    // model, zoomed so that the model fills it. Says so when there is no model.
+    void FrameModel();
 
     // The view could not get a working context; says so once.
     void ViewFailed(const QString &message);
@@ -244,6 +248,7 @@ private:
     int toolBarEnd_ = 0; // x where the next toolbar button goes
     bool outerSizeApplied_ = false;
     QStringList clampNotes_;
+    nuk::Point3f viewCentre_{0, 0, 0}; // where the view looks, mm
     bool loading_ = false;
 };
 

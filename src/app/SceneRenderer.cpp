@@ -76,6 +76,7 @@ void DrawScene(const SceneInput &in)
 {
     const float s = in.zoom / in.zoom_ref;
     glScalef(s, s, s);
+    glTranslatef(-in.centre.x, -in.centre.y, -in.centre.z);
     DrawStage(in.obj_size, in.obj_height);
     DrawCamera(in.cam_dist);
     if (in.positions) DrawPositions(*in.positions);

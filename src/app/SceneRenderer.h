@@ -20,6 +20,9 @@ struct SceneInput {
     std::int32_t cam_dist = 1000;
     float zoom = 1.0f;
     float zoom_ref = 1500.0f;
+    // The point the view turns about and looks at, in mm: the object's
+    // centre, or the model's after "Frame model".
+    nuk::Point3f centre{0, 0, 0};
     const std::vector<nuk::Point3f> *positions = nullptr;
     const ModelArrays *model = nullptr;
     // When set and holding model, the model is drawn from these buffers.
@@ -53,5 +56,8 @@ void DrawModel(const ModelArrays &model, const ModelBuffers *buffers = nullptr);
 constexpr double kFieldOfView = 30.0;
 constexpr double kNear = 0.01;
 constexpr double kFar = 195000.0;
+// The camera's distance from the point it looks at (BeginFrame's eye at
+// (3, 3, 3)), in the scene's scaled units.
+inline const double kEyeDistance = 5.196152422706632;
 
 } // namespace scene

@@ -13,6 +13,9 @@
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QSurfaceFormat>
+#include <QFile>
+#include <QLineF>
+#include <QStatusBar>
 #include <QTest>
 #include <QWheelEvent>
 
@@ -277,6 +280,46 @@ private slots:
         wheel(10);
         QVERIFY(std::fabs(form->zoom - 1.0f) < 1e-5f);
         QVERIFY(form->track.model == model);
+    }
+
+    // "Frame model" (F) centres the view on the model and zooms until it
+    // fills most of the height; "Reset view" goes back to the start.
+    void frameModelFillsTheView()
+    {
+        ScratchDir dir;
+        QVERIFY(guitest::ShowAndWait(*form));
+        form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        const QImage start = guitest::GrabView(*form);
+        QTest::mouseMove(form->PanelOGL, QPoint(form->PanelOGL->width() / 2, form->PanelOGL->height() / 2));
+        QTest::keyClick(form.get(), Qt::Key_F);
+        QVERIFY(form->StatusBar1->currentMessage().startsWith(QStringLiteral("No model to frame")));
+        QCOMPARE(guitest::GrabView(*form), start);
+
+        // A 40 mm square standing 300 mm in front of the backdrop, off the axis.
+        QFile f(dir.file("square.ply"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("ply\nformat ascii 1.0\nelement vertex 4\nproperty float x\nproperty float y\nproperty float z\n"
+                "element face 2\nproperty list uchar int vertex_indices\nend_header\n"
+                "60 60 300\n100 60 300\n100 100 300\n60 100 300\n3 0 1 2\n3 0 2 3\n");
+        f.close();
+        QCOMPARE(form->LoadModel(dir.file("square.ply")), 0);
+        QTest::keyClick(form.get(), Qt::Key_F);
+        const QImage img = guitest::GrabView(*form);
+        const QVector3D centre(80, 80, 300);
+        const QPointF a = at(img, QVector3D(60, 60, 300) - centre), b = at(img, QVector3D(100, 100, 300) - centre);
+        QVERIFY(Inside(img, a) && Inside(img, b));
+        // The square's diagonal is 0.9 of the field across the bounding
+        // sphere's diameter, whatever the turn: most of the height.
+        QVERIFY2(QLineF(a, b).length() > 0.5 * img.height(), qPrintable(QString::number(QLineF(a, b).length())));
+        // Its middle is drawn where the view looks: none of the stage's colours.
+        const QColor mid = PixelAt(img, QPointF(img.width() / 2.0, img.height() / 2.0));
+        for (const QColor &stage : {kBackground, kBackdrop, kFloor, kPlate})
+            QVERIFY2(!Near(mid, stage, 8), qPrintable(mid.name()));
+
+        QTest::mouseClick(form->TB_resetview, Qt::LeftButton);
+        QCOMPARE(form->zoom, 1.0f);
+        QVERIFY(guitest::GrabView(*form) != img);
     }
 
     // The code built at mouse down reaches the trackball and stays for the
