@@ -53,6 +53,7 @@
 #include "app/LightExportAction.h"
 #include "app/LightCoverage.h"
 #include "app/ModelDrawing.h"
+#include "app/ModelLoader.h"
 #include "app/PlanDocument.h"
 #include "app/PlanReportDialog.h"
 #include "app/SceneRenderer.h"
@@ -60,6 +61,7 @@
 #include "nuk/Pi.h"
 #include "planner/Parameters.h"
 #include "planner/PlanFile.h"
+#include "planner/Stage.h"
 
 TForm1 *Form1 = nullptr;
 
@@ -646,7 +648,7 @@ int TForm1::LoadModel(const QString &fileName)
         // The previous model stays; a notice over the view says why, and
         // goes by itself.
         ShowNotice(QStringLiteral("Could not load %1:\n%2")
-                       .arg(QFileInfo(fileName).fileName(), QString::fromStdString(out.load.reason)));
+                       .arg(QFileInfo(fileName).fileName(), PlainLoadReason(out.load.reason)));
     } else {
         // What was loaded, and anything that was not quite as written.
         const auto &mesh = document->mesh();
@@ -658,6 +660,8 @@ int TForm1::LoadModel(const QString &fileName)
         QStringList lines{QStringLiteral("Loaded ") + what};
         for (const std::string &c : out.load.converted)
             lines << QString::fromStdString(c);
+        const QString hint = ModelPlacementHint();
+        if (!hint.isEmpty()) lines << hint;
         ShowNotice(lines.join(QLatin1Char('\n')));
         ShowStatus(lines.first());
     }
@@ -787,6 +791,28 @@ void TForm1::ResetView()
     track.SetPivotScale(zoom);
     dragging = 0;
     AppIdle();
+}
+
+QString TForm1::ModelPlacementHint() const
+{
+    const auto &mesh = document->mesh();
+    if (document->plan().fitModel || mesh.face_count == 0) return {};
+    const nuk::Point3f d = mesh.box.Dim();
+    const double across = std::max(d.x, d.y);
+    const double size = document->plan().input.objectSize;
+    const QString offer =
+        QStringLiteral("\"Fit model to object\" (toolbar, View menu) puts it on the plate at the object's size.");
+    if (across > 0 && (across < size / 20 || across > size * 20))
+        return QStringLiteral("It is %1 mm across, the object %2 mm: a model in other units, or of more than the "
+                              "object? %3")
+            .arg(MillimetreText(across))
+            .arg(size)
+            .arg(offer);
+    if (mesh.box.max.z <= planner::kPlateZ)
+        return QStringLiteral("It lies behind the front of the object plate (z up to %1 mm), hidden in the plate "
+                              "or the backdrop. %2")
+            .arg(MillimetreText(mesh.box.max.z), offer);
+    return {};
 }
 
 void TForm1::FrameModel()

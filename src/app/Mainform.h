@@ -168,6 +168,10 @@ public:
     // "Frame model": the view turned back to its start and centred on the
     // model, zoomed so that the model fills it. Says so when there is no model.
     void FrameModel();
+    // What a loaded model's notice adds when the model, in its own
+    // coordinates, would not be seen as the object: far smaller or larger
+    // than the object size, or behind the plate's front. Empty otherwise.
+    QString ModelPlacementHint() const;
 
     // The view could not get a working context; says so once.
     void ViewFailed(const QString &message);

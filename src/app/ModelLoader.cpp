@@ -1,6 +1,7 @@
 #include "app/ModelLoader.h"
 
 #include <new>
+#include <string>
 #include <utility>
 
 #include <QApplication>
@@ -9,6 +10,7 @@
 #include <QProgressDialog>
 
 #include "app/ModelMesh.h"
+#include "nuk/tools/plylib.h"
 
 namespace
 {
@@ -85,4 +87,42 @@ ModelLoadOutcome LoadModelFile(QWidget *owner, int delayMs, const QString &fileN
     }
     QApplication::restoreOverrideCursor();
     return out;
+}
+
+QString PlainLoadReason(const std::string &reason)
+{
+    struct Words {
+        int code;
+        const char *plain;
+    };
+    static const Words kPlain[] = {
+        {nuk::E_CANTOPEN, "the file cannot be opened"},
+        {nuk::E_NOTHEADER, "this is not a PLY file: it does not begin with \"ply\""},
+        {nuk::E_UNEXPEOF, "the file ends inside its header"},
+        {nuk::E_NOFORMAT, "the header does not say whether the data is text or binary"},
+        {nuk::E_SYNTAX, "a line of the header is not PLY"},
+        {nuk::E_PROPOUTOFELEMENT, "the header names a property before any element"},
+        {nuk::E_BADTYPENAME, "the header names a number type that PLY does not have"},
+        {nuk::E_ELEMNOTFOUND, "the file lacks an element the model needs"},
+        {nuk::E_PROPNOTFOUND, "the file lacks a property the model needs"},
+        {nuk::E_BADTYPE, "a property has a number type that cannot be read as needed"},
+        {nuk::E_INCOMPATIBLETYPE, "a property has a number type that cannot be read as needed"},
+        {nuk::E_BADCAST, "a property has a number type that cannot be read as needed"},
+        {nuk::E_NOVERTEXFIELD, "the file has no vertex positions (x, y, z)"},
+        {nuk::E_NOFACEFIELD, "the file has no faces (vertex_indices)"},
+        {nuk::E_UNESPEOF, "the file ends before its data is complete"},
+        {nuk::E_FACEMORETHAN3, "a face has more than three corners"},
+        {nuk::E_BADVERTINDEX, "a face names a vertex that the file does not have"},
+        {nuk::E_NO6TCOORD, "a face's texture coordinates are not six numbers"},
+        {nuk::E_DIFFERENTCOLOR, "the file has not as many colours as vertices"},
+    };
+    for (const Words &w : kPlain) {
+        const std::string own = nuk::PlyFile::ErrorMessage(w.code);
+        const std::size_t at = reason.find(own);
+        if (at == std::string::npos) continue;
+        std::string said = reason;
+        said.replace(at, own.size(), std::string(w.plain) + " (" + own + ")");
+        return QString::fromStdString(said);
+    }
+    return QString::fromStdString(reason);
 }

@@ -20,3 +20,8 @@ struct ModelLoadOutcome {
 // both keep the model they had. owner parents the progress dialog, shown
 // once the load has run delayMs milliseconds.
 ModelLoadOutcome LoadModelFile(QWidget *owner, int delayMs, const QString &fileName, AMesh &mesh, ModelArrays &arrays);
+
+// A failed load's reason as the notice gives it: a PLY reader's message in
+// plain words, with the reader's own after it ("the file ends before its
+// data is complete (Unespected eof)"); any other reason as it is.
+QString PlainLoadReason(const std::string &reason);
