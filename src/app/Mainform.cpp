@@ -58,6 +58,7 @@
 #include "app/PlanReportDialog.h"
 #include "app/SceneRenderer.h"
 #include "app/SpinEdit.h"
+#include "app/ToolTips.h"
 #include "nuk/Pi.h"
 #include "planner/Parameters.h"
 #include "planner/PlanFile.h"
@@ -248,6 +249,8 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent)
     connect(about, &QToolButton::clicked, this, [this] { ShowAboutDialog(this); });
     buildLaterMenus();
     setAcceptDrops(true);
+    WrappedToolTips::Install();
+    showPlan(PlanDocument::Layout);
     // Wide enough for every toolbar button; tall enough for the whole left
     // panel; the view keeps a usable size.
     setMinimumSize(qMax(kPanel1Width + 200, toolBarEnd_),
@@ -344,6 +347,19 @@ void TForm1::buildControls()
     connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
     // Present in the layout, wired to nothing.
     Button3 = MakeButton(Panel4, "Button3", "distributed subsamping", QRect(16, 224, 129, 25));
+    // The layout in use, by name: the steps above are the grid's alone.
+    LB_layout = new QLabel(Panel4);
+    LB_layout->setObjectName("LB_layout");
+    LB_layout->setGeometry(16, 254, 161, 17);
+    Button1->setToolTip(QStringLiteral("Apply the object size, its height above the floor and the camera distance "
+                                       "to the plan (Ctrl+Return). The next \"Generate -->\" writes them in the "
+                                       "file."));
+    Button2->setToolTip(QStringLiteral("Compute the positions of the layout in use with the applied set-up, write "
+                                       "them to ./acquisition.txt for the capture rig and draw them (Ctrl+G)"));
+    CB_ezero->setToolTip(QStringLiteral("Leave out the position straight in front of the object, on the camera's "
+                                        "axis (the grid only)"));
+    CB_epiano->setToolTip(QStringLiteral("Leave out the positions in the base plane, at 0 degrees of elevation (the "
+                                         "grid only)"));
 
     Panel2 = new QLabel(QStringLiteral("Panel2"), this);
     Panel2->setObjectName("Panel2");
@@ -595,6 +611,10 @@ void TForm1::showPlan(unsigned parts)
         const bool grid = plan.layout.kind == planner::LayoutKind::Grid;
         for (QWidget *w : std::initializer_list<QWidget *>{CSE_hangle, CSE_vangle, CB_ezero, CB_epiano, Label5, Label6})
             w->setEnabled(grid);
+        const QString name = QString::fromStdString(planner::LayoutName(plan.layout.kind));
+        LB_layout->setText(QStringLiteral("Layout: %1").arg(name));
+        LB_layout->setToolTip(grid ? QStringLiteral("The grid of the two angle steps; Layout\u2026 chooses another")
+                                   : QString::fromStdString(planner::LayoutDescription(plan.layout)));
         if (auto *b = findChild<QToolButton *>(QStringLiteral("TB_layout")))
             b->setToolTip(
                 grid ? QStringLiteral("Layout of the positions: now the grid of the two angle steps")

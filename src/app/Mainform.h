@@ -107,6 +107,7 @@ public:
     QCheckBox *CB_epiano;
     QPushButton *Button2;
     QPushButton *Button3;
+    QLabel *LB_layout; // "Layout: grid"
     QLabel *Panel2;       // its caption is covered by the view and the log
     QLabel *PanelOGLBack; // "OPENGL", seen only where the view does not draw
     GLView *PanelOGL;

@@ -5,6 +5,8 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QHelpEvent>
+#include <QToolTip>
 #include <QStatusBar>
 #include <QFileDialog>
 #include <QLabel>
@@ -28,6 +30,7 @@
 #include "app/Mainform.h"
 #include "app/PlanDocument.h"
 #include "app/SpinEdit.h"
+#include "app/ToolTips.h"
 #include "app/WindowCommands.h"
 
 using guitest::ScratchDir;
@@ -446,6 +449,35 @@ private slots:
         QVERIFY2(said.startsWith(QStringLiteral("Wrote 145 positions to ./acquisition.txt")), qPrintable(said));
         QVERIFY2(said.contains(QStringLiteral("VIEW distance 4000 is above its maximum: 3500 mm used")), qPrintable(said));
         QCOMPARE(form->Memo1->toPlainText().count(QLatin1Char('\n')), 0);
+    }
+
+    // A long tooltip is shown wrapped to a readable width; a short one as
+    // it is. The layout in use is named in the panel.
+    void tooltipsWrapAndLayoutIsNamed()
+    {
+        QVERIFY(guitest::ShowAndWait(*form));
+        for (QWidget *w : std::initializer_list<QWidget *>{form->Button1, form->Button2, form->CB_ezero, form->CB_epiano})
+            QVERIFY2(!w->toolTip().isEmpty(), qPrintable(w->objectName()));
+        auto tipWidth = [](QWidget *w) {
+            QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), w->mapToGlobal(QPoint(5, 5)));
+            QApplication::sendEvent(w, &help);
+            int width = -1;
+            for (QWidget *top : QApplication::topLevelWidgets())
+                if (top->objectName() == QLatin1String("qtooltip_label") && top->isVisible()) width = top->width();
+            QToolTip::hideText();
+            return width;
+        };
+        QWidget *coverage = form->findChild<QToolButton *>(QStringLiteral("TB_coverage"));
+        QVERIFY(coverage && coverage->toolTip().size() > 300);
+        const int wide = tipWidth(coverage);
+        QVERIFY2(wide > 100 && wide <= 460 * form->devicePixelRatioF(), qPrintable(QString::number(wide)));
+        QCOMPARE(WrappedToolTips::Shown(QStringLiteral("Reset view")), QStringLiteral("Reset view"));
+
+        QCOMPARE(form->LB_layout->text(), QStringLiteral("Layout: grid"));
+        planner::LayoutInput spiral;
+        spiral.kind = planner::LayoutKind::Spiral;
+        form->document->setLayout(spiral);
+        QCOMPARE(form->LB_layout->text(), QStringLiteral("Layout: spiral"));
     }
 
     // More positions than the fitters read: the file is written only when
