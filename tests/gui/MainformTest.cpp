@@ -5,6 +5,10 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QHelpEvent>
 #include <QToolTip>
 #include <QStatusBar>
@@ -478,6 +482,55 @@ private slots:
         spiral.kind = planner::LayoutKind::Spiral;
         form->document->setLayout(spiral);
         QCOMPARE(form->LB_layout->text(), QStringLiteral("Layout: spiral"));
+    }
+
+    // A file dropped on the window opens by its name: a model loads, a plan
+    // opens, anything else is refused with a notice.
+    void droppedFilesOpen_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("status"); // the status bar's line begins so
+        QTest::newRow("model") << "tri.ply"
+                               << QByteArray("ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\n"
+                                             "property float y\nproperty float z\nelement face 1\n"
+                                             "property list uchar int vertex_indices\nend_header\n"
+                                             "0 0 20\n100 0 20\n0 100 20\n3 0 1 2\n")
+                               << "Loaded tri.ply: 1 faces";
+        QTest::newRow("plan") << "p.qplan"
+                              << QByteArray(R"({"format": "quorvel-plan", "version": 1, "setup": {"object_size": 321}})")
+                              << "";
+        QTest::newRow("other") << "notes.txt" << QByteArray("hello") << "Refused notes.txt: not a model or a plan";
+    }
+    void droppedFilesOpen()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, content);
+        QFETCH(QString, status);
+        ScratchDir dir;
+        QFile f(dir.file(name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(content);
+        f.close();
+        QVERIFY(guitest::ShowAndWait(*form));
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(dir.file(name))});
+        const QPoint at(300, 300);
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(form.get(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(form.get(), &drop);
+        QVERIFY(drop.isAccepted());
+        if (name.endsWith(QLatin1String(".qplan"))) {
+            QCOMPARE(form->CSE_size->value(), 321);
+            QCOMPARE(form->document->filePath(), dir.file(name));
+        } else {
+            const QString said = form->StatusBar1->currentMessage();
+            QVERIFY2(said.startsWith(status), qPrintable(said));
+            QCOMPARE(form->document->hasModel(), name.endsWith(QLatin1String(".ply")));
+        }
+        QVERIFY(messages.isEmpty());
     }
 
     // More positions than the fitters read: the file is written only when
