@@ -733,6 +733,7 @@ void TForm1::FormPaint()
     in.zoom = zoom;
     in.zoom_ref = zoom_ref;
     in.centre = viewCentre_;
+    in.pixelRatio = static_cast<float>(PanelOGL->devicePixelRatioF());
     in.positions = &document->pattern().positions;
     modelDrawing->PrepareFrame(in, document->modelArrays());
     scene::DrawScene(in);

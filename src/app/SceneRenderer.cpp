@@ -77,9 +77,11 @@ void DrawScene(const SceneInput &in)
     const float s = in.zoom / in.zoom_ref;
     glScalef(s, s, s);
     glTranslatef(-in.centre.x, -in.centre.y, -in.centre.z);
+    const float ratio = in.pixelRatio > 0 ? in.pixelRatio : 1.0f;
+    glLineWidth(ratio);
     DrawStage(in.obj_size, in.obj_height);
     DrawCamera(in.cam_dist);
-    if (in.positions) DrawPositions(*in.positions);
+    if (in.positions) DrawPositions(*in.positions, 4.0f * ratio);
     if (in.model) DrawModel(*in.model, in.modelBuffers);
     glFlush();
 }
@@ -172,11 +174,11 @@ void DrawCamera(std::int32_t cam_dist)
     glPopMatrix();
 }
 
-void DrawPositions(const std::vector<nuk::Point3f> &positions)
+void DrawPositions(const std::vector<nuk::Point3f> &positions, float size)
 {
     if (positions.empty()) return;
     glColor3f(0.9f, 0.9f, 0.0f);
-    glPointSize(4);
+    glPointSize(size);
     glBegin(GL_POINTS);
     for (const nuk::Point3f &p : positions)
         glVertex3f(p.x, p.y, p.z);

@@ -23,6 +23,9 @@ struct SceneInput {
     // The point the view turns about and looks at, in mm: the object's
     // centre, or the model's after "Frame model".
     nuk::Point3f centre{0, 0, 0};
+    // Device pixels per logical pixel: points and lines keep their size on
+    // a high-density screen.
+    float pixelRatio = 1.0f;
     const std::vector<nuk::Point3f> *positions = nullptr;
     const ModelArrays *model = nullptr;
     // When set and holding model, the model is drawn from these buffers.
@@ -46,7 +49,8 @@ void DrawScene(const SceneInput &in);
 
 void DrawStage(std::int32_t obj_size, std::int32_t obj_height);
 void DrawCamera(std::int32_t cam_dist);
-void DrawPositions(const std::vector<nuk::Point3f> &positions);
+// Points of size logical pixels across.
+void DrawPositions(const std::vector<nuk::Point3f> &positions, float size = 4.0f);
 // From buffers when they hold model, else from the client arrays: the same
 // corners in the same order, so the same picture.
 void DrawModel(const ModelArrays &model, const ModelBuffers *buffers = nullptr);

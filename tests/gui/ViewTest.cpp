@@ -1,8 +1,10 @@
 // The view: stage, camera and positions where the geometry puts them, the
 // continuous redraw, and the mouse and wheel routed to the trackball.
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
+#include <vector>
 
 #include <QApplication>
 #include <QLabel>
@@ -223,6 +225,7 @@ private slots:
         const QImage after = guitest::GrabView(*form);
 
         int checked = 0;
+        std::vector<int> runs;
         for (const nuk::Point3f &p : form->document->pattern().positions) {
             // In front of the backdrop, above the floor, clear of the camera cube.
             if (p.z < 20 || p.y <= -1000) continue;
@@ -232,9 +235,17 @@ private slots:
             QVERIFY2(NearAround(after, px, kYellow),
                      qPrintable(QStringLiteral("point (%1, %2, %3)").arg(p.x).arg(p.y).arg(p.z)));
             QVERIFY(!NearAround(before, px, kYellow));
+            // Across the point: 4 pixels of the screen, in device pixels.
+            int run = 0;
+            for (int dx = -12; dx <= 12; ++dx)
+                run += Near(PixelAt(after, px + QPointF(dx, 0)), kYellow) ? 1 : 0;
+            runs.push_back(run);
             ++checked;
         }
         QVERIFY2(checked > 60, qPrintable(QString::number(checked)));
+        std::sort(runs.begin(), runs.end());
+        const int median = runs[runs.size() / 2];
+        QVERIFY2(std::abs(median - 4 * dpr()) <= 1.0, qPrintable(QStringLiteral("%1 at ratio %2").arg(median).arg(dpr())));
     }
 
     // Frames on demand: a still scene draws nothing more once shown, and
