@@ -37,6 +37,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QStyle>
 #include <QShowEvent>
@@ -253,8 +254,9 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent)
     showPlan(PlanDocument::Layout);
     // Wide enough for every toolbar button; tall enough for the whole left
     // panel; the view keeps a usable size.
+    // The left panel scrolls; the view keeps a usable size.
     setMinimumSize(qMax(kPanel1Width + 200, toolBarEnd_),
-                   menuHeight_ + kToolBarHeight + kPanel1Content + 8 + StatusBar1->sizeHint().height());
+                   menuHeight_ + kToolBarHeight + 240 + StatusBar1->sizeHint().height());
 
     move(389, 230);
     resize(845, 683);
@@ -312,7 +314,15 @@ void TForm1::buildControls()
     lightExport = new LightExportAction(document, this, this);
     connect(A_exportlights, &QAction::triggered, lightExport, [this] { lightExport->Run(); });
 
-    Panel1 = MakePanel(this, "Panel1", QFrame::Raised);
+    // The parameter panel scrolls when the window is too low for it.
+    PanelScroll = new QScrollArea(this);
+    PanelScroll->setObjectName("PanelScroll");
+    PanelScroll->setFrameShape(QFrame::NoFrame);
+    PanelScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    PanelScroll->setWidgetResizable(true);
+    Panel1 = MakePanel(nullptr, "Panel1", QFrame::Raised);
+    Panel1->setMinimumSize(kPanel1Width - PanelScroll->verticalScrollBar()->sizeHint().width(), kPanel1Content + 8);
+    PanelScroll->setWidget(Panel1);
 
     Panel3 = MakePanel(Panel1, "Panel3", QFrame::Raised);
     Panel3->setGeometry(24, 8, 185, 209);
@@ -472,7 +482,7 @@ void TForm1::layoutPanels()
     const int status = StatusBar1->sizeHint().height();
     StatusBar1->setGeometry(0, qMax(top, h - status), w, status);
     const int bottom = qMax(top, h - status);
-    Panel1->setGeometry(0, top, kPanel1Width, bottom - top);
+    PanelScroll->setGeometry(0, top, kPanel1Width, bottom - top);
     Panel2->setGeometry(kPanel1Width, top, qMax(0, w - kPanel1Width), bottom - top);
     const int pw = Panel2->width();
     const int ph = Panel2->height();

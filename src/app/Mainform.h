@@ -34,6 +34,7 @@ class QDropEvent;
 class QMenu;
 class QMenuBar;
 class QPlainTextEdit;
+class QScrollArea;
 class QPushButton;
 class QToolBar;
 class QToolButton;
@@ -87,6 +88,7 @@ public:
     QToolButton *TB_resetview; // "Reset view"
     // "Export light positions…", in its own files.
     LightExportAction *lightExport = nullptr;
+    QScrollArea *PanelScroll; // holds Panel1
     QFrame *Panel1;
     QFrame *Panel3;
     QLabel *Label1;

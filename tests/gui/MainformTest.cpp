@@ -5,6 +5,8 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
@@ -167,7 +169,8 @@ private slots:
         QVERIFY(sb > 0);
         QCOMPARE(form->StatusBar1->geometry(), QRect(0, h - sb, w, sb));
         h -= sb;
-        QCOMPARE(form->Panel1->geometry(), QRect(0, m + 29, 265, h - m - 29));
+        QCOMPARE(form->PanelScroll->geometry(), QRect(0, m + 29, 265, h - m - 29));
+        QCOMPARE(form->Panel1->geometry(), QRect(0, 0, 265, h - m - 29));
         QCOMPARE(form->Panel2->geometry(), QRect(265, m + 29, w - 265, h - m - 29));
         QCOMPARE(form->PanelOGL->parentWidget(), form->Panel2);
         QCOMPARE(form->PanelOGL->geometry(), QRect(0, 0, w - 265, h - m - 29 - 67));
@@ -179,6 +182,18 @@ private slots:
         QTRY_COMPARE(form->PanelOGL->geometry(), QRect(0, 0, 700 - 265, 640 - sb - m - 29 - 67));
         QCOMPARE(form->ToolBar1->height(), 29);
         QCOMPARE(form->Panel1->width(), 265);
+
+        // Too low for the panel: it scrolls, and every control can be reached.
+        form->resize(700, 420);
+        QTRY_COMPARE(form->height(), 420);
+        QTRY_VERIFY(form->PanelScroll->verticalScrollBar()->isVisible());
+        const QRect seen = form->PanelScroll->viewport()->rect();
+        auto shown = [&](QWidget *w) {
+            return seen.contains(QRect(w->mapTo(form->PanelScroll->viewport(), QPoint(0, 0)), w->size()));
+        };
+        QVERIFY(!shown(form->Button3));
+        form->PanelScroll->ensureWidgetVisible(form->Button3);
+        QVERIFY(shown(form->Button3));
     }
 
     // The File menu: the plan files first, then the commands that belong
@@ -589,22 +604,26 @@ private slots:
         QCOMPARE(form->zoom, float(1.0L / 1.1L));
     }
 
-    // Shrunk as far as it goes, the window still shows the whole left
-    // panel, every toolbar button (the About button is the last) and a strip
-    // of view.
-    void minimumSizeKeepsThePanelWhole()
+    // Shrunk as far as it goes, the window still shows every toolbar button
+    // (the About button is the last) and a strip of view, and every control
+    // of the left panel can be scrolled into the window.
+    void minimumSizeKeepsThePanelReachable()
     {
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
         form->resize(100, 100);
         QTRY_COMPARE(form->size(), form->minimumSize());
-        for (QWidget *w : {static_cast<QWidget *>(form->Button2), static_cast<QWidget *>(form->Button3),
-                           static_cast<QWidget *>(form->CB_epiano),
-                           static_cast<QWidget *>(form->findChild<QToolButton *>("TB_about"))}) {
-            const QRect r(w->mapTo(form.get(), QPoint(0, 0)), w->size());
-            QVERIFY2(form->rect().contains(r), qPrintable(w->objectName()));
+        auto inWindow = [&](QWidget *w) {
+            return form->rect().contains(QRect(w->mapTo(form.get(), QPoint(0, 0)), w->size()));
+        };
+        QVERIFY(inWindow(form->findChild<QToolButton *>("TB_about")));
+        for (QWidget *w : std::initializer_list<QWidget *>{form->CSE_size, form->Button1, form->CB_epiano, form->Button2,
+                                                           form->Button3, form->LB_layout}) {
+            form->PanelScroll->ensureWidgetVisible(w, 0, 0);
+            QVERIFY2(inWindow(w), qPrintable(w->objectName()));
         }
         QVERIFY(form->PanelOGL->width() >= 100);
+        QVERIFY(form->PanelOGL->height() >= 100);
     }
 
     // "Apply ->" stores the three values and touches nothing else.
