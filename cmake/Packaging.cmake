@@ -22,7 +22,9 @@ draws its polar plot. The light positions are exported for RTI software
 (.lp, .dome, CSV), and the light coverage colours the model by how many
 lights reach each part the camera sees, shadows included. Plans are saved
 in .qplan files and opened again from the window's File menu, or given to
-the command line with --plan.
+the command line with --plan. quorvel-cli capture renders the photographs a
+plan will take of the reference model, shadows included, as a ready RTI
+image set with its light files, normal map, mask and depth map.
 .
 The package holds the window (quorvel) and the command-line planner
 (quorvel-cli), which does the same work for scripts.")
