@@ -144,7 +144,6 @@ void CoverageLegend::ShowResult(const coverage::CoverageResult &r)
         s += QStringLiteral("; %1 light less than %2 % of it")
                  .arg(r.weakPositions.size())
                  .arg(100.0 * coverage::CoverageInput().weakShare);
-    if (r.positions.empty()) s = QStringLiteral("No plan yet: press \"Generate -->\".");
     summary_->setText(s);
     summary_->show();
     scale_->show();

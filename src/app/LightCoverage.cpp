@@ -153,6 +153,12 @@ void LightCoverage::launch()
         legend_->ShowMessage(QStringLiteral("Load a reference model to see which parts of it the plan lights."));
         return;
     }
+    // Without positions every part of the model would read "no light".
+    if (document_->pattern().positions.empty()) {
+        clearColours();
+        legend_->ShowMessage(QStringLiteral("Generate a plan to see the coverage: press \"Generate -->\"."));
+        return;
+    }
 
     auto run = std::make_shared<Run>();
     run->serial = modelSerial_;

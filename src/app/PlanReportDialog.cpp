@@ -80,9 +80,13 @@ PlanReportDialog::PlanReportDialog(PlanDocument *document, QWidget *parent) : QD
     figures = new QPlainTextEdit(this);
     figures->setObjectName("figures");
     figures->setReadOnly(true);
-    figures->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Wrapped at the edge: a long line (the numbers of the positions of a
+    // flag) stays readable without scrolling sideways.
+    figures->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    figures->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    figures->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     figures->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    figures->setMinimumWidth(560);
+    figures->setMinimumWidth(420);
 
     mismatch = new QLabel(this);
     mismatch->setObjectName("mismatch");

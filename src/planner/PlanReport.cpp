@@ -511,6 +511,12 @@ std::string ReportText(const PlanReport &r)
              " mm\n";
         t += PadRight("  the object fills", 34) + Fixed(100.0 * f.widthShare, 1) + " % of the width, " +
              Fixed(100.0 * f.heightShare, 1) + " % of the height\n";
+        if (f.widthShare > 1 || f.heightShare > 1)
+            t += std::string("  the object does not fit: it is larger than the field's ") +
+                 (f.widthShare > 1 && f.heightShare > 1 ? "width and height"
+                  : f.widthShare > 1                    ? "width"
+                                                        : "height") +
+                 "\n";
         t += PadRight("  focal length to fill 80 %", 34) + Fixed(f.focalFor80, 1) + " mm (of the shorter side)\n";
     }
     return t;

@@ -217,6 +217,38 @@ private slots:
         QVERIFY(guitest::GrabView(*form) == without);
     }
 
+    // Before the first "Generate -->" there are no positions to count: the
+    // legend asks for a plan instead of showing every part unlit, and the
+    // model keeps its own colour until one is generated.
+    void beforeAnyPlanTheLegendAsksForOne()
+    {
+        ScratchDir dir;
+        Ply ply;
+        ply.square(QVector3D(0, 0, 50), 100, 2);
+        QVERIFY(ply.write(dir.file("plate.ply")));
+        QVERIFY(load(dir.file("plate.ply")));
+        QVERIFY(form->document->pattern().positions.empty());
+
+        QTest::mouseClick(coverage()->CoverageButton(), Qt::LeftButton);
+        QVERIFY(coverage()->CoverageButton()->isChecked());
+        QVERIFY(settled());
+        QVERIFY(coverage()->Legend()->isVisible());
+        QVERIFY2(coverage()->Legend()->MessageText().startsWith(QStringLiteral("Generate a plan to see the coverage")),
+                 qPrintable(coverage()->Legend()->MessageText()));
+        QVERIFY(!coverage()->Result().has_value());
+        QVERIFY(form->document->modelArrays().colors.empty());
+        for (const QLabel *l : coverage()->Legend()->findChildren<QLabel *>())
+            if (l->isVisible()) QVERIFY2(!l->text().contains(QStringLiteral("no light")), qPrintable(l->text()));
+
+        // The plan's positions replace the request with the bands.
+        generate(15);
+        QVERIFY(settled());
+        QVERIFY(coverage()->Result().has_value());
+        QVERIFY2(coverage()->Legend()->BandText(coverage::kBandHsh).endsWith(QStringLiteral("100.0 %")),
+                 qPrintable(coverage()->Legend()->BandText(coverage::kBandHsh)));
+        QVERIFY(!form->document->modelArrays().colors.empty());
+    }
+
     // A long run goes on a worker: the view keeps drawing, the legend shows
     // the progress, and Cancel stops it without colouring anything.
     void longRunStaysResponsiveAndCancels()

@@ -2,11 +2,14 @@
 // and its own inputs. Expected figures are the hand counts of the default
 // plan (see the report's unit tests).
 
+#include <algorithm>
 #include <memory>
 
 #include <QCheckBox>
 #include <QDoubleSpinBox>
 #include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTextDocument>
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
@@ -122,6 +125,27 @@ private slots:
         d->grazingBelow->setValue(0);
         QCOMPARE(d->report()->grazing, 0);
         QCOMPARE(d->report()->usable, 145 - 40 - 1);
+    }
+
+    // At its smallest the dialog is narrower than the longest line of the
+    // figures: the text wraps, with nothing to scroll sideways to.
+    void figuresWrapAtTheEdge()
+    {
+        PlanReportDialog *d = open();
+        QVERIFY(d);
+        QTest::mouseClick(form->Button2, Qt::LeftButton);
+        QTest::mouseClick(d->framingKnown, Qt::LeftButton);
+        d->resize(d->minimumSizeHint());
+        QVERIFY(QTest::qWaitForWindowExposed(d));
+        QCoreApplication::processEvents();
+        const QFontMetrics fm(d->figures->font());
+        int longest = 0;
+        for (const QString &line : d->figures->toPlainText().split('\n'))
+            longest = std::max(longest, fm.horizontalAdvance(line));
+        QVERIFY2(longest > d->figures->viewport()->width(),
+                 qPrintable(QStringLiteral("%1 <= %2").arg(longest).arg(d->figures->viewport()->width())));
+        QCOMPARE(d->figures->horizontalScrollBar()->maximum(), 0);
+        QVERIFY(d->figures->document()->lineCount() > d->figures->document()->blockCount());
     }
 
     void plotShowsTheBlockedCentralLight()

@@ -344,6 +344,33 @@ TEST(PlanReport, FramingOfAFullFrameFiftyAtHalfAMetre)
     EXPECT_FALSE(reportOf(in).framing);
 }
 
+TEST(PlanReport, FramingOverAHundredPercentDoesNotFit)
+{
+    // 36 x 24 mm behind 50 mm at 500 mm frames 360 x 240 mm.
+    struct Case {
+        int objectSize;
+        const char *says; // nullptr: it fits
+    } cases[] = {
+        {200, nullptr},
+        {240, nullptr}, // exactly the height
+        {250, "larger than the field's height\n"},
+        {400, "larger than the field's width and height\n"},
+    };
+    planner::ReportOptions opt;
+    opt.framing = planner::Framing{36, 24, 50};
+    for (const Case &c : cases) {
+        PatternInput in = plan(15, 1500, 500);
+        in.objectSize = c.objectSize;
+        const std::string text = planner::ReportText(reportOf(in, opt));
+        if (c.says) {
+            EXPECT_NE(text.find(std::string("the object does not fit: it is ") + c.says), std::string::npos)
+                << c.objectSize << "\n" << text;
+        } else {
+            EXPECT_EQ(text.find("does not fit"), std::string::npos) << c.objectSize << "\n" << text;
+        }
+    }
+}
+
 TEST(PlanReport, NumberRanges)
 {
     EXPECT_EQ(planner::NumberRanges({1, 2, 3, 5, 7, 8}), "1-3, 5, 7-8");
