@@ -20,12 +20,12 @@
 #include <map>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <benchmark/benchmark.h>
 
 #include "BenchSupport.h"
+#include "nuk/Parallel.h"
 #include "ReliefModel.h"
 #include "capture/Capture.h"
 #include "capture/CaptureScene.h"
@@ -142,7 +142,7 @@ void BM_Floor(benchmark::State &state)
     const auto &samples = ref.samples();
     const auto &hit = ref.hit();
     const capture::Camera &cam = fx.camera;
-    const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
+    const unsigned threads = nuk::ThreadsOr(0);
     const RTCScene scene = fx.scene->handle();
     Timer t;
     std::size_t rays = 0;
@@ -214,18 +214,8 @@ void BM_Floor(benchmark::State &state)
             total += local;
         };
         t.start();
-        std::vector<std::thread> pool;
-        for (unsigned k = 1; k < threads; ++k)
-            pool.emplace_back(primary);
-        primary();
-        for (std::thread &th : pool)
-            th.join();
-        pool.clear();
-        for (unsigned k = 1; k < threads; ++k)
-            pool.emplace_back(shadows);
-        shadows();
-        for (std::thread &th : pool)
-            th.join();
+        nuk::RunOnThreads(threads, [&](unsigned) { primary(); });
+        nuk::RunOnThreads(threads, [&](unsigned) { shadows(); });
         t.stop();
         rays = total.load();
     }
@@ -239,7 +229,7 @@ void summary()
     const Fixture &fx = fixture();
     const Timer &c = g_times["capture"], &s = g_times["capture single"], &f = g_times["floor"];
     std::printf("\nRelief of %zu faces, %zu lights, %d x %d pixels, 1 sample, %u threads\n", fx.faces, fx.lights.size(),
-                fx.camera.width, fx.camera.height, std::max(1u, std::thread::hardware_concurrency()));
+                fx.camera.width, fx.camera.height, nuk::ThreadsOr(0));
     std::printf("capture %.3f s wall, %.3f s processor (%.3f s wall per image); floor %.3f s wall, %.3f s processor\n",
                 c.wall.best, c.cpu.best, c.wall.best / double(fx.lights.size()), f.wall.best, f.cpu.best);
     std::printf("capture / floor: %.3f (processor time), %.3f (wall)\n", c.cpu.best / f.cpu.best,

@@ -28,12 +28,12 @@
 #include <map>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <benchmark/benchmark.h>
 
 #include "BenchSupport.h"
+#include "nuk/Parallel.h"
 #include "ReliefModel.h"
 #include "coverage/Coverage.h"
 #include "coverage/CoverageScene.h"
@@ -178,7 +178,7 @@ void BM_OcclusionFloor(benchmark::State &state)
     Fixture &fx = fixture();
     const Segments seg = collect(fx);
     const std::size_t nv = seg.from.size();
-    const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
+    const unsigned threads = nuk::ThreadsOr(0);
     const std::size_t chunk = std::clamp<std::size_t>(200000 / seg.ends.size(), 16, 4096);
     const RTCScene scene = fx.scene->handle();
     Timer t;
@@ -204,12 +204,7 @@ void BM_OcclusionFloor(benchmark::State &state)
             hits += local;
         };
         t.start();
-        std::vector<std::thread> pool;
-        for (unsigned k = 1; k < threads; ++k)
-            pool.emplace_back(work);
-        work();
-        for (std::thread &th : pool)
-            th.join();
+        nuk::RunOnThreads(threads, [&](unsigned) { work(); });
         t.stop();
         blocked = hits.load();
     }
@@ -226,7 +221,7 @@ void summary()
     const Timer &a = g_times["analysis"], &fl = g_times["floor"], &b = g_times["scene build"];
     std::printf("\nRelief of %zu faces, %zu samples (%zu seen by the camera), %zu positions, %u threads\n",
                 fx.mesh.faces.size(), r.samples, r.visibleSamples, fx.input.positions.size(),
-                std::max(1u, std::thread::hardware_concurrency()));
+                nuk::ThreadsOr(0));
     std::printf("visible area lit by 0 / 1-5 / 6-8 / >= 9 positions: %.1f %% / %.1f %% / %.1f %% / %.1f %%\n",
                 100 * r.bandShare[0], 100 * r.bandShare[1], 100 * r.bandShare[2], 100 * r.bandShare[3]);
     std::printf("scene build %.3f s wall, %.3f s processor\n", b.wall.best, b.cpu.best);

@@ -8,7 +8,8 @@
 #include <functional>
 #include <new>
 #include <stdexcept>
-#include <thread>
+
+#include "nuk/Parallel.h"
 
 namespace capture
 {
@@ -31,12 +32,7 @@ double Uniform(std::uint64_t h) { return double(h >> 11) * (1.0 / 90071992547409
 
 float Dot(const nuk::Point3f &a, const nuk::Point3f &b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 
-int ThreadCount(int asked)
-{
-    if (asked > 0) return asked;
-    const unsigned n = std::thread::hardware_concurrency();
-    return n == 0 ? 1 : static_cast<int>(n);
-}
+int ThreadCount(int asked) { return static_cast<int>(nuk::ThreadsOr(asked > 0 ? unsigned(asked) : 0u)); }
 
 // Runs work(item, thread) for items 0..count-1 on the threads; stops taking
 // items once a call returns false or throws. False when stopped.
@@ -45,13 +41,13 @@ template <class Work> bool RunItems(std::size_t count, int threads, std::string 
     std::atomic<std::size_t> next{0};
     std::atomic<bool> stop{false};
     std::mutex errorLock;
-    auto run = [&](int t) {
+    auto run = [&](unsigned t) {
         try {
             for (;;) {
                 if (stop.load()) return;
                 const std::size_t i = next.fetch_add(1);
                 if (i >= count) return;
-                if (!work(i, t)) stop = true;
+                if (!work(i, static_cast<int>(t))) stop = true;
             }
         } catch (const std::bad_alloc &) {
             std::lock_guard<std::mutex> g(errorLock);
@@ -63,13 +59,7 @@ template <class Work> bool RunItems(std::size_t count, int threads, std::string 
             stop = true;
         }
     };
-    const int n = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(threads), std::max<std::size_t>(count, 1)));
-    std::vector<std::thread> pool;
-    for (int t = 1; t < n; ++t)
-        pool.emplace_back(run, t);
-    run(0);
-    for (std::thread &th : pool)
-        th.join();
+    nuk::RunOnThreads(static_cast<unsigned>(std::min<std::size_t>(static_cast<std::size_t>(threads), std::max<std::size_t>(count, 1))), run);
     return !stop.load();
 }
 

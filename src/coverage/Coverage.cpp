@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
-#include <thread>
+#include <vector>
+
+#include "nuk/Parallel.h"
 
 namespace coverage
 {
@@ -69,8 +71,7 @@ CoverageResult Analyse(const CoverageScene &scene, const CoverageInput &input, c
     out.modelArea = scene.totalArea() * areaScale;
     out.lights.assign(nv, kNotSeen);
 
-    unsigned threads = input.threads ? input.threads : std::thread::hardware_concurrency();
-    threads = std::max(1u, threads);
+    unsigned threads = nuk::ThreadsOr(input.threads);
     // Chunks of about the same number of segments, small enough that a
     // cancel is heard within a fraction of a second.
     const std::size_t perSample = lights.size() + 1;
@@ -122,13 +123,7 @@ CoverageResult Analyse(const CoverageScene &scene, const CoverageInput &input, c
         }
     };
 
-    std::vector<std::thread> pool;
-    pool.reserve(threads - 1);
-    for (unsigned t = 1; t < threads; ++t)
-        pool.emplace_back(work, t);
-    work(0); // this thread reports the progress
-    for (std::thread &th : pool)
-        th.join();
+    nuk::RunOnThreads(threads, work); // thread 0, this one, reports the progress
     out.cancelled = stop.load();
 
     std::vector<double> litArea(lights.size(), 0.0);

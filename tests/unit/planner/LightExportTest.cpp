@@ -15,6 +15,7 @@
 
 #include "planner/LightExport.h"
 #include "planner/Pattern.h"
+#include "support/Files.h"
 #include "unit/planner/LightFiles.h"
 
 using namespace planner;
@@ -29,15 +30,7 @@ namespace
 
 std::string Text(LightFormat f, const PatternInput &in, const ExportOptions &opt = {})
 {
-    PatternLists lists;
-    BuildPattern(in, lists);
-    std::string error;
-    const std::optional<LightTable> t = MakeLightTable(in, lists, opt, error);
-    EXPECT_TRUE(t) << error;
-    if (!t) return {};
-    const ExportText text = FormatLights(f, *t, opt);
-    EXPECT_TRUE(text.ok) << text.error;
-    return text.text;
+    return lighttest::ExportedText(f, in, {}, opt);
 }
 
 // "IMG_%04d.JPG" as the test spells it out.
@@ -47,14 +40,6 @@ std::string Img(long long n)
     while (digits.size() < 4)
         digits.insert(0, "0");
     return "IMG_" + digits + ".JPG";
-}
-
-std::string ReadFile(const std::string &path)
-{
-    std::ifstream f(path, std::ios::binary);
-    std::ostringstream s;
-    s << f.rdbuf();
-    return s.str();
 }
 
 } // namespace
@@ -420,8 +405,8 @@ TEST(LightExport, FormatNames)
 
 TEST(LightExport, WritesTheFileOrNothing)
 {
-    char tmpl[] = "/tmp/quorvel-export-XXXXXX";
-    const std::string dir = ::mkdtemp(tmpl);
+    const testsupport::TempDir tmp;
+    const std::string &dir = tmp.path;
     PatternLists lists;
     BuildPattern(PatternInput{}, lists);
     const std::string path = dir + "/lights.lp";
@@ -429,14 +414,14 @@ TEST(LightExport, WritesTheFileOrNothing)
     const ExportResult ok = ExportLights(LightFormat::Lp, PatternInput{}, lists, ExportOptions{}, path);
     ASSERT_TRUE(ok.ok) << ok.message;
     EXPECT_EQ(ok.count, 145u);
-    EXPECT_EQ(ReadFile(path), Text(LightFormat::Lp, PatternInput{}));
+    EXPECT_EQ(testsupport::ReadFile(path), Text(LightFormat::Lp, PatternInput{}));
 
     // A bad pattern leaves the old file as it was.
     ExportOptions bad;
     bad.imagePattern = "IMG.JPG";
     const ExportResult refused = ExportLights(LightFormat::Csv, PatternInput{}, lists, bad, path);
     EXPECT_FALSE(refused.ok);
-    EXPECT_EQ(ReadFile(path), Text(LightFormat::Lp, PatternInput{}));
+    EXPECT_EQ(testsupport::ReadFile(path), Text(LightFormat::Lp, PatternInput{}));
 
     const ExportResult missing =
         ExportLights(LightFormat::Lp, PatternInput{}, lists, ExportOptions{}, dir + "/no/such/lights.lp");
@@ -452,8 +437,6 @@ TEST(LightExport, WritesTheFileOrNothing)
     EXPECT_FALSE(empty.ok);
     EXPECT_NE(empty.message.find("no positions"), std::string::npos);
     EXPECT_NE(::access((dir + "/empty.lp").c_str(), F_OK), 0);
-
-    EXPECT_EQ(std::system(("rm -rf '" + dir + "'").c_str()), 0);
 }
 
 TEST(LightExport, NumbersRoundTripAFloat)

@@ -14,8 +14,11 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "planner/Layout.h"
+#include "planner/LightExport.h"
 #include "planner/Pattern.h"
 
 namespace lighttest
@@ -227,6 +230,21 @@ inline planner::PatternInput Input(int h, int v, int d, bool central, bool base)
     in.excludeCentralPoint = central;
     in.excludeBasePlane = base;
     return in;
+}
+
+// A plan's light file as the export writes it; a refusal fails the test.
+inline std::string ExportedText(planner::LightFormat f, const planner::PatternInput &in,
+                                const planner::LayoutInput &layout = {}, const planner::ExportOptions &opt = {})
+{
+    planner::PatternLists lists;
+    planner::BuildLayout(in, layout, lists);
+    std::string error;
+    const std::optional<planner::LightTable> t = planner::MakeLightTable(in, lists, opt, error);
+    EXPECT_TRUE(t) << error;
+    if (!t) return {};
+    const planner::ExportText text = planner::FormatLights(f, *t, opt);
+    EXPECT_TRUE(text.ok) << text.error;
+    return text.text;
 }
 
 } // namespace lighttest

@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -16,6 +15,7 @@
 #include "planner/Layout.h"
 #include "planner/LightExport.h"
 #include "planner/Plan.h"
+#include "support/Files.h"
 #include "unit/planner/LightFiles.h"
 
 using namespace planner;
@@ -23,19 +23,6 @@ using lighttest::Input;
 
 namespace
 {
-
-std::string Export(LightFormat f, const PatternInput &in, const LayoutInput &layout, const ExportOptions &opt)
-{
-    PatternLists lists;
-    BuildLayout(in, layout, lists);
-    std::string error;
-    const std::optional<LightTable> t = MakeLightTable(in, lists, opt, error);
-    EXPECT_TRUE(t) << error;
-    if (!t) return {};
-    const ExportText text = FormatLights(f, *t, opt);
-    EXPECT_TRUE(text.ok) << text.error;
-    return text.text;
-}
 
 LayoutInput Layout(LayoutKind kind)
 {
@@ -77,7 +64,7 @@ TEST_P(FitterDomes, FileAndRecomputationAgree)
     ExportOptions opt;
     opt.imageWidth = c.imageWidth;
     opt.verticalOffset = c.verticalOffset;
-    const std::string text = Export(LightFormat::Dome, Input(c.h, c.v, c.d, false, false), Layout(c.layout), opt);
+    const std::string text = lighttest::ExportedText(LightFormat::Dome, Input(c.h, c.v, c.d, false, false), Layout(c.layout), opt);
     const lighttest::FitterDome dome = lighttest::ReadDomeAsFitter(text);
     EXPECT_EQ(dome.configuration, c.configuration);
     EXPECT_EQ(dome.lights, c.lights);
@@ -251,7 +238,7 @@ TEST(ImageOrder, LpLinesPairWithTheImagesSorted)
         SCOPED_TRACE(std::to_string(c.lights) + " lights");
         LayoutInput layout = Layout(c.layout);
         layout.count = c.count;
-        const std::string text = Export(LightFormat::Lp, Input(c.h, c.v, 1500, false, false), layout, ExportOptions{});
+        const std::string text = lighttest::ExportedText(LightFormat::Lp, Input(c.h, c.v, 1500, false, false), layout);
         std::string why;
         const auto lights = lighttest::ReadLp(text, why);
         ASSERT_TRUE(lights) << why;
@@ -279,11 +266,9 @@ TEST(LightLimit, WarnedAboveAThousandAndWritten)
     // 1297 lights, more than some fitters take: written all the same.
     PatternLists lists;
     BuildPattern(Input(5, 5, 1500, false, false), lists);
-    char tmpl[] = "/tmp/quorvel-limit-XXXXXX";
-    const std::string dir = ::mkdtemp(tmpl);
+    const testsupport::TempDir tmp;
     const ExportResult r =
-        ExportLights(LightFormat::Lp, Input(5, 5, 1500, false, false), lists, ExportOptions{}, dir + "/many.lp");
+        ExportLights(LightFormat::Lp, Input(5, 5, 1500, false, false), lists, ExportOptions{}, tmp.File("many.lp"));
     EXPECT_TRUE(r.ok) << r.message;
     EXPECT_EQ(r.count, 1297u);
-    EXPECT_EQ(std::system(("rm -rf '" + dir + "'").c_str()), 0);
 }
