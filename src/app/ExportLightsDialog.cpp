@@ -161,7 +161,9 @@ ExportLightsDialog::ExportLightsDialog(QWidget *parent, std::size_t lightCount, 
     connect(ED_file, &QLineEdit::textChanged, this, [this] { refresh(); });
     connect(ED_images, &QLineEdit::textChanged, this, [this] { refresh(); });
     connect(SE_first, qOverload<int>(&QSpinBox::valueChanged), this, [this] { refresh(); });
-    connect(Buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(Buttons, &QDialogButtonBox::accepted, this, [this] {
+        if (!commit || commit(choice())) accept();
+    });
     connect(Buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     formatChanged();
 }

@@ -46,6 +46,10 @@ public:
     // Replaceable for tests: the file chosen with "Browse…" (empty when
     // cancelled), starting from the current one.
     std::function<QString(const QString &current, planner::LightFormat format)> chooseFile;
+    // What OK does with the choice: the dialog closes only when it returns
+    // true, so a failed export leaves it open as it was filled in. Unset,
+    // OK just closes it.
+    std::function<bool(const LightExportChoice &choice)> commit;
 
     QComboBox *CB_format;
     QLineEdit *ED_file;

@@ -1,5 +1,6 @@
 #include "app/LayoutDialog.h"
 
+#include <algorithm>
 #include <string>
 
 #include <QCheckBox>
@@ -58,7 +59,8 @@ SpinEdit *MakeSpin(QWidget *parent, const char *name, planner::LayoutParam p, in
 
 } // namespace
 
-LayoutDialog::LayoutDialog(QWidget *parent, const planner::LayoutInput &initial) : QDialog(parent)
+LayoutDialog::LayoutDialog(QWidget *parent, const planner::LayoutInput &initial, const planner::PatternInput &setUp)
+    : QDialog(parent), setUp_(setUp)
 {
     setObjectName("LayoutDialog");
     setWindowTitle(QStringLiteral("Layout of the positions"));
@@ -116,7 +118,21 @@ LayoutDialog::LayoutDialog(QWidget *parent, const planner::LayoutInput &initial)
     for (SpinEdit *s : {CSE_rings, CSE_count, CSE_frequency, CSE_minelevation})
         connect(s, &QSpinBox::valueChanged, this, [this] { update(); });
     connect(CB_toplight, &QCheckBox::toggled, this, [this] { update(); });
+    connect(CB_skipflagged, &QCheckBox::toggled, this, [this] { update(); });
+    reserveSummaryHeight();
     update();
+}
+
+void LayoutDialog::reserveSummaryHeight()
+{
+    int height = 0;
+    for (planner::LayoutKind k : planner::kLayoutKinds) {
+        // The description and the two lines of the counts at their longest.
+        summary->setText(Describe(k) + QStringLiteral("\n0000 directions; with the lights below the floor or "
+                                                      "blocked by the camera left out, the file holds 0000."));
+        height = std::max(height, summary->heightForWidth(summary->minimumWidth()));
+    }
+    summary->setMinimumHeight(height);
 }
 
 planner::LayoutInput LayoutDialog::choice() const
@@ -143,14 +159,27 @@ void LayoutDialog::update()
     CSE_minelevation->setEnabled(planner::LayoutTakes(l.kind, LayoutOption::MinElevation));
     CB_skipflagged->setEnabled(planner::LayoutTakes(l.kind, LayoutOption::SkipFlagged));
     QString text = Describe(l.kind);
-    if (l.kind != planner::LayoutKind::Grid)
-        text += QStringLiteral("\n%1 directions, before any are left out.").arg(planner::LayoutDirections(l).size());
+    if (l.kind != planner::LayoutKind::Grid) {
+        const std::size_t directions = planner::LayoutDirections(l).size();
+        if (!l.skipFlagged) {
+            text += QStringLiteral("\n%1 directions, all of them in the file.").arg(directions);
+        } else {
+            planner::PatternLists lists;
+            planner::BuildLayout(setUp_, l, lists);
+            text += QStringLiteral("\n%1 directions; with the lights below the floor or blocked by the camera left "
+                                   "out, the file holds %2.")
+                        .arg(directions)
+                        .arg(lists.positions.size());
+        }
+    }
     summary->setText(text);
 }
 
-LayoutDialog *LayoutDialog::Open(PlanDocument *document, QWidget *parent)
+LayoutDialog *LayoutDialog::Open(PlanDocument *document, QWidget *parent, int viewDistance)
 {
-    auto *d = new LayoutDialog(parent, document->plan().layout);
+    planner::PatternInput setUp = document->plan().input;
+    setUp.viewDistance = viewDistance;
+    auto *d = new LayoutDialog(parent, document->plan().layout, setUp);
     d->setAttribute(Qt::WA_DeleteOnClose);
     connect(d, &QDialog::accepted, document, [document, d] { document->setLayout(d->choice()); });
     d->open();

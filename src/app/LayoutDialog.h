@@ -19,7 +19,9 @@ class LayoutDialog : public QDialog
 {
     Q_OBJECT
 public:
-    LayoutDialog(QWidget *parent, const planner::LayoutInput &initial);
+    // setUp: the object, camera and view distance the next "Generate -->"
+    // uses, for the count of the positions the file will hold.
+    LayoutDialog(QWidget *parent, const planner::LayoutInput &initial, const planner::PatternInput &setUp = {});
 
     // The layout as the fields show it now.
     planner::LayoutInput choice() const;
@@ -27,7 +29,8 @@ public:
     // Opens the dialog over parent and returns at once (it is modal to the
     // window); OK makes the choice the document's layout, which the next
     // "Generate -->" uses.
-    static LayoutDialog *Open(PlanDocument *document, QWidget *parent);
+    // viewDistance: the window's, in mm.
+    static LayoutDialog *Open(PlanDocument *document, QWidget *parent, int viewDistance);
 
     QComboBox *CB_layout;
     SpinEdit *CSE_rings;
@@ -36,9 +39,14 @@ public:
     SpinEdit *CSE_frequency;
     SpinEdit *CSE_minelevation;
     QCheckBox *CB_skipflagged;
-    QLabel *summary; // what the layout is and how many directions it has
+    QLabel *summary; // what the layout is, how many directions it has and how many go into the file
     QDialogButtonBox *Buttons;
 
 private:
     void update();
+    // The summary keeps one height whatever the layout, so that the
+    // dialog does not jump as the choice changes.
+    void reserveSummaryHeight();
+
+    planner::PatternInput setUp_;
 };

@@ -43,26 +43,42 @@ void LightExportAction::Run()
     const std::optional<planner::PlanReport> report = document_->report();
     dialog.SetPlanNote(report ? report->usable : 0,
                        document_->mismatchText(QStringLiteral("The exported file describes the set-up applied now.")));
+    bool written = false;
+    dialog.commit = [&](const LightExportChoice &c) { return written = write(c, *plan, planned.imageWidth); };
     if (!runDialog(dialog)) return;
-    last_ = dialog.choice();
+    // A dialog accepted without its OK button (a stand-in) exports here.
+    if (!written) write(dialog.choice(), *plan, planned.imageWidth);
+}
+
+bool LightExportAction::write(const LightExportChoice &choice, const planner::Plan &plan, double plannedImageWidth)
+{
+    last_ = choice;
     settings::SetExport(last_);
     document_->setNaming(last_.options.imagePattern, last_.options.firstNumber);
 
+    const QFileInfo target(last_.path);
+    if (target.exists() &&
+        !host_->Confirm(QStringLiteral("%1 already exists. Replace it?").arg(QDir::toNativeSeparators(last_.path)))) {
+        host_->ShowStatus(QStringLiteral("Not exported: %1 was kept as it was").arg(target.fileName()));
+        return false;
+    }
     // The file's name in the system's own encoding, as QFile would open it.
     const std::string path = QFile::encodeName(last_.path).toStdString();
     planner::ExportOptions options = last_.options;
-    if (options.imageWidth <= 0) options.imageWidth = planned.imageWidth;
+    if (options.imageWidth <= 0) options.imageWidth = plannedImageWidth;
     const planner::ExportResult r =
-        planner::ExportLights(last_.format, plan->input, document_->pattern(), options, path);
+        planner::ExportLights(last_.format, plan.input, document_->pattern(), options, path);
     if (!r.ok) {
         host_->ShowMessage(QMessageBox::Warning, QStringLiteral("The light positions could not be exported:\n%1")
                                                      .arg(QString::fromLocal8Bit(r.message.c_str())));
-        return;
+        return false;
     }
     QString notice = QStringLiteral("Exported %1 light positions to %2")
                          .arg(r.count)
-                         .arg(QDir::toNativeSeparators(QFileInfo(last_.path).fileName()));
+                         .arg(QDir::toNativeSeparators(target.fileName()));
     if (const std::string warning = planner::LightCountWarning(r.count); !warning.empty())
         notice += QStringLiteral(" (%1)").arg(QString::fromStdString(warning));
     host_->ShowNotice(notice);
+    host_->ShowStatus(notice);
+    return true;
 }

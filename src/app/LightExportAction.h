@@ -9,6 +9,8 @@
 
 #include <QObject>
 
+#include "planner/Plan.h"
+
 #include "app/ExportLightsDialog.h"
 
 class QToolButton;
@@ -23,7 +25,9 @@ public:
     LightExportAction(PlanDocument *document, WindowHost *host, QObject *parent);
 
     // The dialog, then the export; failures reach the operator through the
-    // host's message box, success as a notice over the view.
+    // host's message box and leave the dialog open, success is a notice
+    // over the view and a line in the status bar. An existing file is
+    // replaced only when the operator says so.
     void Run();
 
     QToolButton *Button() const { return button_; }
@@ -37,6 +41,10 @@ public:
     static const char *const kText;
 
 private:
+    // Writes the file for this choice; false, with the operator told why,
+    // when nothing was written.
+    bool write(const LightExportChoice &choice, const planner::Plan &plan, double plannedImageWidth);
+
     PlanDocument *document_;
     WindowHost *host_;
     QToolButton *button_;

@@ -234,8 +234,8 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent)
         box.exec();
     };
     confirm = [this](const QString &text) {
-        return QMessageBox::question(this, windowTitle(), text, QMessageBox::Yes | QMessageBox::No,
-                                     QMessageBox::No) == QMessageBox::Yes;
+        return QMessageBox::question(this, windowTitle(), text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
+               QMessageBox::Yes;
     };
     openGuide = [this] { ShowGuide(this); };
 
@@ -266,6 +266,12 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent)
 
 TForm1::~TForm1()
 {
+    // The dialogs go first, while the window and the document are whole: a
+    // field with a value typed into it hands it in as it is hidden.
+    for (QDialog *d : findChildren<QDialog *>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (d == Open_ply) Open_ply = nullptr;
+        delete d;
+    }
     FormDestroy();
     if (Form1 == this) Form1 = nullptr;
 }
@@ -306,7 +312,8 @@ void TForm1::buildControls()
     QToolButton *layoutButton =
         AddToolButton("TB_layout", QStringLiteral("Layout\u2026"),
                       QStringLiteral("Layout of the positions: grid, rings, spiral or geodesic"));
-    connect(layoutButton, &QToolButton::clicked, this, [this] { LayoutDialog::Open(document, this); });
+    connect(layoutButton, &QToolButton::clicked, this,
+            [this] { LayoutDialog::Open(document, this, CSE_viewd->Value()); });
     QToolButton *planReport = AddToolButton(
         "TB_planreport", QStringLiteral("Plan report\u2026"),
         QStringLiteral("Plan report: flagged positions, spread of the light directions, fitting and framing"));
@@ -541,12 +548,11 @@ void TForm1::Button1Click()
         return;
     document->applySetUp(size, height, camera);
     markNotApplied();
-    ShowStatus(clampNotes_.isEmpty()
-                   ? QStringLiteral("Applied: object %1 mm, %2 mm above the floor, camera at %3 mm")
-                         .arg(size)
-                         .arg(height)
-                         .arg(camera)
-                   : clampNotes_.join(QStringLiteral("; ")));
+    ShowStatus(clampNotes_.isEmpty() ? QStringLiteral("Applied: object %1 mm, %2 mm above the floor, camera at %3 mm")
+                                           .arg(size)
+                                           .arg(height)
+                                           .arg(camera)
+                                     : clampNotes_.join(QStringLiteral("; ")));
     AppIdle();
 }
 
@@ -579,7 +585,8 @@ void TForm1::Button2Click()
                      .arg(qulonglong(count))
                      .arg(qulonglong(kMostLightsFittersRead))
                      .arg(QString::fromLatin1(planner::kAcquisitionFile)))) {
-        ShowStatus(QStringLiteral("Nothing written: the plan of %L1 positions was not confirmed").arg(qulonglong(count)));
+        ShowStatus(
+            QStringLiteral("Nothing written: the plan of %L1 positions was not confirmed").arg(qulonglong(count)));
         return;
     }
     const planner::WriteResult r = document->generate(planner::kAcquisitionFile);
@@ -943,9 +950,8 @@ void TForm1::buildMenu()
     M_recent = M_file->addMenu(QStringLiteral("&Recent plans"));
     M_recent->setObjectName("M_recent");
     M_file->addSeparator();
-    A_openmodel =
-        add("A_openmodel", QStringLiteral("Open &model\u2026"), QKeySequence(Qt::CTRL | Qt::Key_L),
-            [this] { TB_loadmodelClick(); });
+    A_openmodel = add("A_openmodel", QStringLiteral("Open &model\u2026"), QKeySequence(Qt::CTRL | Qt::Key_L),
+                      [this] { TB_loadmodelClick(); });
     A_exportlights = M_file->addAction(QString::fromUtf8(LightExportAction::kText));
     A_exportlights->setObjectName("A_exportlights");
     A_exportlights->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
@@ -991,17 +997,18 @@ void TForm1::buildLaterMenus()
                           QKeySequence(Qt::CTRL | Qt::Key_R));
 
     // Home only while no field takes it: a field's own Home moves its cursor.
-    A_resetview = add(M_view, "A_resetview", QStringLiteral("&Reset view"), QKeySequence(Qt::Key_Home),
-                      [this] { ResetView(); });
-    A_framemodel = add(M_view, "A_framemodel", QStringLiteral("&Frame model"), QKeySequence(Qt::Key_F),
-                       [this] { FrameModel(); });
+    A_resetview =
+        add(M_view, "A_resetview", QStringLiteral("&Reset view"), QKeySequence(Qt::Key_Home), [this] { ResetView(); });
+    A_framemodel =
+        add(M_view, "A_framemodel", QStringLiteral("&Frame model"), QKeySequence(Qt::Key_F), [this] { FrameModel(); });
     M_view->addSeparator();
     A_coverage = mirror(M_view, "A_coverage", coverage->CoverageButton(), QKeySequence());
     A_fitmodel = mirror(M_view, "A_fitmodel", coverage->FitButton(), QKeySequence());
 
-    A_guide = add(M_help, "A_guide", QStringLiteral("Quorvel &guide"), QKeySequence(Qt::Key_F1),
-                  [this] { openGuide(); });
-    A_about = add(M_help, "A_about", QStringLiteral("&About Quorvel"), QKeySequence(), [this] { ShowAboutDialog(this); });
+    A_guide =
+        add(M_help, "A_guide", QStringLiteral("Quorvel &guide"), QKeySequence(Qt::Key_F1), [this] { openGuide(); });
+    A_about =
+        add(M_help, "A_about", QStringLiteral("&About Quorvel"), QKeySequence(), [this] { ShowAboutDialog(this); });
 }
 
 void TForm1::ShowStatus(const QString &text) { StatusBar1->showMessage(text); }
@@ -1016,6 +1023,12 @@ bool TForm1::acceptsDrop(const QMimeData *data, QString *path) const
 }
 
 void TForm1::dragEnterEvent(QDragEnterEvent *e)
+{
+    if (acceptsDrop(e->mimeData())) e->acceptProposedAction();
+}
+
+// Said again at every move: a drag from another program asks as it moves.
+void TForm1::dragMoveEvent(QDragMoveEvent *e)
 {
     if (acceptsDrop(e->mimeData())) e->acceptProposedAction();
 }

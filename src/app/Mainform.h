@@ -210,6 +210,7 @@ public:
     void RequestFrame() override { AppIdle(); }
     void ShowNotice(const QString &text) override;
     void ShowMessage(QMessageBox::Icon icon, const QString &text) override { showMessage(icon, text); }
+    bool Confirm(const QString &text) override { return confirm(text); }
     void ShowStatus(const QString &text) override;
     QWidget *DialogParent() override { return this; }
 
@@ -222,6 +223,7 @@ protected:
     void wheelEvent(QWheelEvent *e) override;
     void keyPressEvent(QKeyEvent *e) override;
     void dragEnterEvent(QDragEnterEvent *e) override;
+    void dragMoveEvent(QDragMoveEvent *e) override;
     void dropEvent(QDropEvent *e) override;
 
 private:

@@ -1,7 +1,8 @@
 #include "app/PlanReportDialog.h"
 
+#include <utility>
+
 #include <QCheckBox>
-#include <QDoubleSpinBox>
 #include <QFontDatabase>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -12,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "app/AppSettings.h"
+#include "app/DecimalEdit.h"
 #include "app/PlanDocument.h"
 #include "plot/PlanPlot.h"
 
@@ -34,24 +36,6 @@ void PlanPlotView::paintEvent(QPaintEvent *)
     p.drawText(rect(), Qt::AlignCenter, QStringLiteral("No plan yet: press \"Generate -->\"."));
 }
 
-namespace
-{
-
-QDoubleSpinBox *MakeField(QWidget *parent, const char *name, double lo, double hi, double value, const QString &suffix,
-                          int decimals)
-{
-    auto *s = new QDoubleSpinBox(parent);
-    s->setObjectName(name);
-    s->setDecimals(decimals);
-    s->setRange(lo, hi);
-    s->setValue(value);
-    s->setSuffix(suffix);
-    s->setKeyboardTracking(false); // one refresh per finished value, not per key
-    return s;
-}
-
-} // namespace
-
 PlanReportDialog::PlanReportDialog(PlanDocument *document, QWidget *parent) : QDialog(parent), document_(document)
 {
     setObjectName("PlanReportDialog");
@@ -61,14 +45,30 @@ PlanReportDialog::PlanReportDialog(PlanDocument *document, QWidget *parent) : QD
     const planner::Framing lens;
     framingKnown = new QCheckBox(QStringLiteral("Sensor and lens known"), this);
     framingKnown->setObjectName("framingKnown");
-    const QString mm = QStringLiteral(" mm");
+    const QString mm = QStringLiteral("mm");
     sensorWidth =
-        MakeField(this, "sensorWidth", planner::kMinSensorSide, planner::kMaxSensorSide, lens.sensorWidth, mm, 2);
+        new DecimalEdit(this, QStringLiteral("Sensor width"), mm, planner::kMinSensorSide, planner::kMaxSensorSide, 2);
     sensorHeight =
-        MakeField(this, "sensorHeight", planner::kMinSensorSide, planner::kMaxSensorSide, lens.sensorHeight, mm, 2);
-    focalLength = MakeField(this, "focalLength", planner::kMinFocal, planner::kMaxFocal, lens.focalLength, mm, 2);
-    grazingBelow = MakeField(this, "grazingBelow", planner::kMinGrazing, planner::kMaxGrazing,
-                             planner::ReportOptions().grazingBelow, QStringLiteral("\u00B0"), 1);
+        new DecimalEdit(this, QStringLiteral("Sensor height"), mm, planner::kMinSensorSide, planner::kMaxSensorSide, 2);
+    focalLength = new DecimalEdit(this, QStringLiteral("Focal length"), mm, planner::kMinFocal, planner::kMaxFocal, 2);
+    grazingBelow = new DecimalEdit(this, QStringLiteral("Grazing below"), QStringLiteral("\u00B0"),
+                                   planner::kMinGrazing, planner::kMaxGrazing, 1);
+    const std::pair<DecimalEdit *, const char *> names[] = {{sensorWidth, "sensorWidth"},
+                                                            {sensorHeight, "sensorHeight"},
+                                                            {focalLength, "focalLength"},
+                                                            {grazingBelow, "grazingBelow"}};
+    fieldNote = new QLabel(this);
+    fieldNote->setObjectName("fieldNote");
+    fieldNote->setWordWrap(true);
+    for (const auto &[field, name] : names) {
+        field->setObjectName(name);
+        field->setStyleSheet(QStringLiteral("DecimalEdit[notANumber=\"true\"] { background-color: #f6c1bb; }"));
+        connect(field, &DecimalEdit::noted, fieldNote, &QLabel::setText);
+    }
+    sensorWidth->setValue(lens.sensorWidth);
+    sensorHeight->setValue(lens.sensorHeight);
+    focalLength->setValue(lens.focalLength);
+    grazingBelow->setValue(planner::ReportOptions().grazingBelow);
 
     auto *inputs = new QFormLayout;
     inputs->addRow(framingKnown);
@@ -76,6 +76,7 @@ PlanReportDialog::PlanReportDialog(PlanDocument *document, QWidget *parent) : QD
     inputs->addRow(QStringLiteral("Sensor height (mm)"), sensorHeight);
     inputs->addRow(QStringLiteral("Focal length (mm)"), focalLength);
     inputs->addRow(QStringLiteral("Grazing below (degrees)"), grazingBelow);
+    inputs->addRow(fieldNote);
 
     figures = new QPlainTextEdit(this);
     figures->setObjectName("figures");
@@ -119,10 +120,10 @@ PlanReportDialog::PlanReportDialog(PlanDocument *document, QWidget *parent) : QD
         if (parts & PlanDocument::Report) showOptions();
         Refresh();
     });
-    for (QDoubleSpinBox *s : {sensorWidth, sensorHeight, focalLength, grazingBelow})
+    for (DecimalEdit *s : {sensorWidth, sensorHeight, focalLength, grazingBelow})
         connect(s, &QDoubleSpinBox::valueChanged, this, [this] { takeOptions(); });
     connect(framingKnown, &QCheckBox::toggled, this, [this](bool on) {
-        for (QDoubleSpinBox *s : {sensorWidth, sensorHeight, focalLength})
+        for (DecimalEdit *s : {sensorWidth, sensorHeight, focalLength})
             s->setEnabled(on);
         takeOptions();
     });
@@ -131,6 +132,7 @@ PlanReportDialog::PlanReportDialog(PlanDocument *document, QWidget *parent) : QD
 
 void PlanReportDialog::showOptions()
 {
+    if (!document_) return;
     const planner::Plan &plan = document_->plan();
     // Unknown in the plan, the sensor and lens last used stay in the fields.
     const planner::Framing f = plan.framing ? *plan.framing : settings::Report().framing;
@@ -140,12 +142,13 @@ void PlanReportDialog::showOptions()
     sensorHeight->setValue(f.sensorHeight);
     focalLength->setValue(f.focalLength);
     grazingBelow->setValue(plan.grazingBelow);
-    for (QDoubleSpinBox *s : {sensorWidth, sensorHeight, focalLength})
+    for (DecimalEdit *s : {sensorWidth, sensorHeight, focalLength})
         s->setEnabled(plan.framing.has_value());
 }
 
 void PlanReportDialog::takeOptions()
 {
+    if (!document_) return;
     const planner::Framing f{sensorWidth->value(), sensorHeight->value(), focalLength->value()};
     settings::ReportChoice remembered;
     remembered.framingKnown = framingKnown->isChecked();

@@ -11,12 +11,14 @@
 #include <optional>
 
 #include <QDialog>
+#include <QPointer>
 #include <QWidget>
 
+#include "app/DecimalEdit.h"
 #include "planner/PlanReport.h"
 
 class QCheckBox;
-class QDoubleSpinBox;
+
 class QLabel;
 class QPlainTextEdit;
 class PlanDocument;
@@ -52,11 +54,12 @@ public:
     const std::optional<planner::PlanReport> &report() const { return report_; }
 
     QCheckBox *framingKnown;
-    QDoubleSpinBox *sensorWidth;  // mm
-    QDoubleSpinBox *sensorHeight; // mm
-    QDoubleSpinBox *focalLength;  // mm
-    QDoubleSpinBox *grazingBelow; // degrees
-    QLabel *mismatch;             // shown while the plan is not the file's
+    DecimalEdit *sensorWidth;  // mm
+    DecimalEdit *sensorHeight; // mm
+    DecimalEdit *focalLength;  // mm
+    DecimalEdit *grazingBelow; // degrees
+    QLabel *fieldNote;         // what became of the number typed last
+    QLabel *mismatch;          // shown while the plan is not the file's
     PlanPlotView *plotView;
     QPlainTextEdit *figures;
 
@@ -66,6 +69,8 @@ private:
     // The plan's options from the fields.
     void takeOptions();
 
-    PlanDocument *document_;
+    // Guarded: while the window closes, a field that loses the focus may
+    // still hand in a value after the document is gone.
+    QPointer<PlanDocument> document_;
     std::optional<planner::PlanReport> report_;
 };

@@ -28,6 +28,8 @@ public:
     virtual void ShowStatus(const QString &text) = 0;
     // A message box (replaceable in tests).
     virtual void ShowMessage(QMessageBox::Icon icon, const QString &text) = 0;
+    // A yes/no question; true for yes (replaceable in tests).
+    virtual bool Confirm(const QString &text) = 0;
     // The window, as the parent of dialogs.
     virtual QWidget *DialogParent() = 0;
 

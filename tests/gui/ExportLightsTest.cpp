@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QSurfaceFormat>
 #include <QTest>
 #include <QToolBar>
@@ -328,19 +329,76 @@ private:
 
 private slots:
 
-    void failureIsShown()
+    // Through the dialog's own OK button: a failed export, or a replace
+    // the operator declines, leaves the dialog open as filled in; the
+    // second OK then writes and closes it.
+    void okKeepsTheDialogUntilWritten_data()
     {
+        QTest::addColumn<QString>("first");   // the file of the first OK
+        QTest::addColumn<bool>("exists");     // it is there before
+        QTest::addColumn<bool>("replace");    // the answer to "Replace it?"
+        QTest::addColumn<QString>("message"); // of the first OK; empty: none
+        QTest::addColumn<QString>("status");  // after the first OK
+        QTest::newRow("folder missing") << "missing/lights.lp" << false << true << "No such file or directory"
+                                        << "";
+        QTest::newRow("replace declined") << "lights.lp" << true << false << "" << "Not exported: lights.lp was kept";
+        QTest::newRow("replace accepted") << "lights.lp" << true << true << "" << "Exported 145 light positions to";
+    }
+    void okKeepsTheDialogUntilWritten()
+    {
+        QFETCH(QString, first);
+        QFETCH(bool, exists);
+        QFETCH(bool, replace);
+        QFETCH(QString, message);
+        QFETCH(QString, status);
         ScratchDir dir;
         QTest::mouseClick(form->Button2, Qt::LeftButton);
+        const QByteArray before("kept as it was\n");
+        if (exists) {
+            QFile f(dir.file(first));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(before);
+        }
+        QStringList asked;
+        form->confirm = [&](const QString &q) {
+            asked << q;
+            return replace;
+        };
+        bool closed = false;
         action().runDialog = [&](ExportLightsDialog &d) {
-            setText(d.ED_file, dir.file("missing/lights.lp"));
-            return true;
+            d.show();
+            [&] {
+                QVERIFY(QTest::qWaitForWindowExposed(&d));
+                setText(d.ED_file, dir.file(first));
+                QTest::mouseClick(OkButton(d), Qt::LeftButton);
+                QCOMPARE(asked.size(), exists ? 1 : 0);
+                if (exists) QVERIFY(asked[0].contains(QStringLiteral("already exists. Replace it?")));
+                QCOMPARE(messages.size(), message.isEmpty() ? 0 : 1);
+                if (!message.isEmpty()) QVERIFY2(messages[0].contains(message), qPrintable(messages[0]));
+                if (!status.isEmpty())
+                    QVERIFY2(form->StatusBar1->currentMessage().startsWith(status),
+                             qPrintable(form->StatusBar1->currentMessage()));
+                if (exists && replace) {
+                    QVERIFY(!d.isVisible());
+                    return;
+                }
+                QVERIFY(d.isVisible());
+                QCOMPARE(d.ED_file->text(), dir.file(first));
+                setText(d.ED_file, dir.file("second.lp"));
+                QTest::mouseClick(OkButton(d), Qt::LeftButton);
+                QVERIFY(!d.isVisible());
+                QVERIFY(QFile::exists(dir.file("second.lp")));
+            }();
+            closed = !d.isVisible();
+            return d.result() == QDialog::Accepted;
         };
         action().Run();
-        QCOMPARE(messages.size(), 1);
-        QVERIFY(messages[0].contains(QStringLiteral("could not be exported")));
-        QVERIFY(messages[0].contains(QStringLiteral("missing/lights.lp")));
-        QVERIFY(messages[0].contains(QStringLiteral("No such file or directory")));
+        QVERIFY(closed);
+        QFile f(dir.file(first));
+        if (exists) {
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QCOMPARE(f.readAll() == before, !replace);
+        }
     }
 
     void emptyPatternIsSaidSo()

@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QToolButton>
 
@@ -95,6 +96,8 @@ private slots:
         QCOMPARE(d->CB_layout->currentText(), QStringLiteral("grid")); // today's grid until chosen otherwise
         QCOMPARE(d->CB_layout->count(), 4);
 
+        QCoreApplication::processEvents();
+        const int height = d->height();
         struct Case {
             LayoutKind kind;
             bool rings, count, frequency, elevation;
@@ -110,6 +113,8 @@ private slots:
             QCOMPARE(d->CSE_frequency->isEnabled(), c.frequency);
             QCOMPARE(d->CSE_minelevation->isEnabled(), c.elevation);
             QCOMPARE(d->CB_skipflagged->isEnabled(), c.elevation);
+            QCoreApplication::processEvents();
+            QCOMPARE(d->height(), height); // the dialog does not jump between layouts
         }
         // The geodesic dome of frequency 4 from 0 degrees: 91 directions.
         d->CSE_minelevation->setValue(0);
@@ -118,6 +123,28 @@ private slots:
         // Cancel keeps the window's layout.
         QTest::mouseClick(d->Buttons->button(QDialogButtonBox::Cancel), Qt::LeftButton);
         QCOMPARE(form->document->plan().layout.kind, LayoutKind::Grid);
+    }
+
+    // With the flagged lights left out, the count is that of the file the
+    // next "Generate -->" writes.
+    void countSaysWhatTheFileWillHold()
+    {
+        LayoutDialog *d = open();
+        QVERIFY(d);
+        choose(d, LayoutKind::Geodesic);
+        d->CSE_minelevation->setValue(0); // the lower half of the ring at 0 degrees is below the floor
+        QVERIFY2(d->summary->text().contains(QStringLiteral("91 directions, all of them in the file")),
+                 qPrintable(d->summary->text()));
+        QTest::mouseClick(d->CB_skipflagged, Qt::LeftButton);
+        const QRegularExpressionMatch m =
+            QRegularExpression(QStringLiteral("91 directions; .* left out, the file holds (\\d+)\\."))
+                .match(d->summary->text());
+        QVERIFY2(m.hasMatch(), qPrintable(d->summary->text()));
+        const int holds = m.captured(1).toInt();
+        QVERIFY(holds > 0 && holds < 91);
+        ok(d);
+        QTest::mouseClick(form->Button2, Qt::LeftButton);
+        QCOMPARE(form->document->pattern().positions.size(), std::size_t(holds));
     }
 
     void generateUsesTheChosenLayout()

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QDoubleSpinBox>
 #include <QPlainTextEdit>
 #include <QScrollBar>
@@ -16,6 +17,7 @@
 
 #include "GuiTestSupport.h"
 #include "app/Mainform.h"
+#include "app/DecimalEdit.h"
 #include "app/PlanReportDialog.h"
 #include "app/SpinEdit.h"
 #include "plot/PlanPlot.h"
@@ -146,6 +148,70 @@ private slots:
                  qPrintable(QStringLiteral("%1 <= %2").arg(longest).arg(d->figures->viewport()->width())));
         QCOMPARE(d->figures->horizontalScrollBar()->maximum(), 0);
         QVERIFY(d->figures->document()->lineCount() > d->figures->document()->blockCount());
+    }
+
+    // Typed as a user types: every key reaches the field, the value is
+    // brought within the limits when the edit ends, text that is not a
+    // number stays, marked, and changes nothing.
+    void typedNumbersFollowTheWindowsRules_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<double>("taken"); // negative: the value before stays
+        QTest::addColumn<QString>("note");
+        QTest::newRow("above the maximum") << "focalLength" << "5000" << 2000.0
+                                           << "Focal length 5000 mm is above its maximum: 2000 mm used";
+        QTest::newRow("below the minimum") << "focalLength" << "0" << 1.0
+                                           << "Focal length 0 mm is below its minimum: 1 mm used";
+        QTest::newRow("within") << "sensorWidth" << "23.5" << 23.5 << "";
+        QTest::newRow("degrees") << "grazingBelow" << "95" << 89.0
+                                 << "Grazing below 95\u00B0 is above its maximum: 89\u00B0 used";
+        QTest::newRow("not a number") << "focalLength" << "abc" << -1.0 << "Focal length: \"abc\" is not a number";
+        QTest::newRow("empty") << "sensorHeight" << "" << -1.0 << "Sensor height: the field is empty";
+    }
+    void typedNumbersFollowTheWindowsRules()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, typed);
+        QFETCH(double, taken);
+        QFETCH(QString, note);
+        PlanReportDialog *d = open();
+        QVERIFY(d);
+        QVERIFY(QTest::qWaitForWindowExposed(d));
+        d->framingKnown->setChecked(true);
+        QTest::mouseClick(form->Button2, Qt::LeftButton);
+        auto *edit = d->findChild<DecimalEdit *>(field);
+        QVERIFY(edit);
+        const double before = edit->value();
+        const planner::PlanReport reportBefore = *d->report();
+
+        edit->setFocus();
+        edit->selectAll();
+        QTest::keyClick(edit, Qt::Key_Backspace);
+        QTest::keyClicks(edit, typed);
+        QCOMPARE(edit->cleanText(), typed); // no keystroke dropped
+        QTest::keyClick(edit, Qt::Key_Return);
+
+        QVERIFY2(note.isEmpty() ? d->fieldNote->text().isEmpty() : d->fieldNote->text().startsWith(note),
+                 qPrintable(d->fieldNote->text()));
+        if (taken < 0) {
+            QCOMPARE(edit->cleanText(), typed);
+            QVERIFY(edit->property("notANumber").toBool());
+            QCOMPARE(edit->value(), before);
+            QCOMPARE(d->report()->options.framing->focalLength, reportBefore.options.framing->focalLength);
+            QCOMPARE(d->report()->options.framing->sensorHeight, reportBefore.options.framing->sensorHeight);
+            // Leaving the field keeps the text too.
+            QTest::keyClick(edit, Qt::Key_Tab);
+            QCOMPARE(edit->cleanText(), typed);
+        } else {
+            QVERIFY(!edit->property("notANumber").toBool());
+            QCOMPARE(edit->value(), taken);
+            const planner::ReportOptions &o = d->report()->options;
+            const double inReport = field == "focalLength"   ? o.framing->focalLength
+                                    : field == "sensorWidth" ? o.framing->sensorWidth
+                                                             : o.grazingBelow;
+            QCOMPARE(inReport, taken);
+        }
     }
 
     void plotShowsTheBlockedCentralLight()
