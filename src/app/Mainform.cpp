@@ -57,6 +57,7 @@
 #include "app/ModelLoader.h"
 #include "app/PlanDocument.h"
 #include "app/PlanReportDialog.h"
+#include "app/PreviewDialog.h"
 #include "app/SceneRenderer.h"
 #include "app/SpinEdit.h"
 #include "app/ToolTips.h"
@@ -995,6 +996,8 @@ void TForm1::buildLaterMenus()
     A_layout = mirror(M_plan, "A_layout", findChild<QToolButton *>(QStringLiteral("TB_layout")), QKeySequence());
     A_planreport = mirror(M_plan, "A_planreport", findChild<QToolButton *>(QStringLiteral("TB_planreport")),
                           QKeySequence(Qt::CTRL | Qt::Key_R));
+    A_preview = add(M_plan, "A_preview", QStringLiteral("&Preview photographs\u2026"),
+                    QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P), [this] { PreviewDialog::Open(document, this); });
 
     // Home only while no field takes it: a field's own Home moves its cursor.
     A_resetview =

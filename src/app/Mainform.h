@@ -72,6 +72,7 @@ public:
     QAction *A_generate; // Ctrl+G, "Generate -->"
     QAction *A_layout;
     QAction *A_planreport; // Ctrl+R
+    QAction *A_preview;    // Ctrl+Shift+P, "Preview photographs…"
     QMenu *M_view;
     QAction *A_resetview; // Home
     QAction *A_framemodel; // F

@@ -4,6 +4,7 @@
 
 #include <QFile>
 
+#include "nuk/Mesh/ModelLoad.h"
 #include "planner/Layout.h"
 #include "planner/Parameters.h"
 
@@ -215,7 +216,10 @@ ModelLoadOutcome PlanDocument::loadModel(QWidget *owner, int delayMs, const QStr
 {
     emit modelAboutToChange();
     ModelLoadOutcome out = LoadModelFile(owner, delayMs, fileName, mesh_, arrays_);
-    if (out.load.ok()) plan_.modelPath = QFile::encodeName(fileName).toStdString();
+    if (out.load.ok()) {
+        plan_.modelPath = QFile::encodeName(fileName).toStdString();
+        modelColoured_ = out.load.format == nuk::ModelFormat::Ply && (out.load.mask & nuk::PLYMASK_VERTCOLOR) != 0;
+    }
     // Fresh arrays stand where the plan puts the model.
     arrays_.placement = placement();
     emit modelChanged(out.load.ok());
@@ -229,6 +233,7 @@ void PlanDocument::adoptModel(AMesh &&mesh, ModelArrays &&arrays, const QString 
     emit modelAboutToChange();
     mesh_ = std::move(mesh);
     arrays_ = std::move(arrays);
+    modelColoured_ = false;
     plan_.modelPath = QFile::encodeName(path).toStdString();
     arrays_.placement = placement();
     emit modelChanged(true);

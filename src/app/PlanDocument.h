@@ -86,6 +86,8 @@ public:
     const AMesh &mesh() const { return mesh_; }
     const ModelArrays &modelArrays() const { return arrays_; }
     bool hasModel() const { return !arrays_.empty(); }
+    // The model's vertices carry colours of their own (a PLY with colours).
+    bool modelColoured() const { return modelColoured_; }
     // Where the model stands: its own coordinates, or fitted to the object.
     coverage::Placement placement() const;
     // The load sequence into the document's mesh; on failure the previous
@@ -124,6 +126,7 @@ private:
     std::optional<planner::Plan> generated_;
     AMesh mesh_;
     ModelArrays arrays_;
+    bool modelColoured_ = false;
     QString filePath_;
     std::string fileText_;
 };

@@ -62,6 +62,19 @@ const char *ImageFormatName(ImageFormat f)
 
 const char *ImageExtension(ImageFormat f) { return f == ImageFormat::Jpeg ? ".jpg" : ".png"; }
 
+QImage SrgbImage(int width, int height, const float *rgb)
+{
+    QImage img(width, height, QImage::Format_RGB888);
+    if (img.isNull()) return img;
+    for (int y = 0; y < height; ++y) {
+        std::uint8_t *line = img.scanLine(y);
+        const float *src = rgb + 3 * std::size_t(y) * std::size_t(width);
+        for (int x = 0; x < 3 * width; ++x)
+            line[x] = ToSrgb8(src[x]);
+    }
+    return img;
+}
+
 bool WritePhoto(const std::string &path, int width, int height, const float *rgb, ImageFormat f, std::string &error)
 {
     if (f == ImageFormat::Png16) {
@@ -79,14 +92,7 @@ bool WritePhoto(const std::string &path, int width, int height, const float *rgb
         }
         return Save(img, path, "png", -1, error);
     }
-    QImage img(width, height, QImage::Format_RGB888);
-    if (img.isNull()) return Save(img, path, "png", -1, error);
-    for (int y = 0; y < height; ++y) {
-        std::uint8_t *line = img.scanLine(y);
-        const float *src = rgb + 3 * std::size_t(y) * std::size_t(width);
-        for (int x = 0; x < 3 * width; ++x)
-            line[x] = ToSrgb8(src[x]);
-    }
+    const QImage img = SrgbImage(width, height, rgb);
     return f == ImageFormat::Jpeg ? Save(img, path, "jpeg", 95, error) : Save(img, path, "png", -1, error);
 }
 

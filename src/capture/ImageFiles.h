@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include <QImage>
+
 namespace capture
 {
 
@@ -18,6 +20,9 @@ const char *ImageFormatName(ImageFormat f);
 // ".png" or ".jpg"
 const char *ImageExtension(ImageFormat f);
 
+// Linear values, 3 per pixel, clipped to 0..1 and sRGB-encoded in 8 bits
+// (null when there is no memory for it).
+QImage SrgbImage(int width, int height, const float *rgb);
 // Linear values, 3 per pixel, clipped to 0..1: 16-bit linear, or sRGB-encoded 8 bits.
 bool WritePhoto(const std::string &path, int width, int height, const float *rgb, ImageFormat f, std::string &error);
 // Unit normals, 3 per pixel, each component mapped from -1..1 to 0..1; 16 bits.
