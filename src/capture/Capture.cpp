@@ -63,7 +63,8 @@ template <class Work> bool RunItems(std::size_t count, int threads, std::string 
             stop = true;
         }
     };
-    const int n = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(threads), std::max<std::size_t>(count, 1)));
+    const int n =
+        static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(threads), std::max<std::size_t>(count, 1)));
     std::vector<std::thread> pool;
     for (int t = 1; t < n; ++t)
         pool.emplace_back(run, t);
@@ -372,16 +373,23 @@ CaptureResult Renderer::Render(const std::vector<nuk::Point3f> &lights, const Im
                                           : "no light reaches the part of the model the camera sees";
         return r;
     }
+    if (options_.exposure > 0) {
+        r.exposure = options_.exposure;
+        r.brightest = kExposureWhite / options_.exposure;
+        candidates.clear();
+    }
     std::vector<float> all;
     for (std::vector<float> &c : candidates) {
         all.insert(all.end(), c.begin(), c.end());
         std::vector<float>().swap(c);
     }
-    const std::size_t top = std::max<std::size_t>(
-        1, static_cast<std::size_t>(std::ceil(kExposureShare * double(r.litPixels))));
-    std::nth_element(all.begin(), all.begin() + std::ptrdiff_t(top - 1), all.end(), std::greater<float>());
-    r.brightest = all[top - 1];
-    r.exposure = kExposureWhite / r.brightest;
+    if (!(options_.exposure > 0)) {
+        const std::size_t top =
+            std::max<std::size_t>(1, static_cast<std::size_t>(std::ceil(kExposureShare * double(r.litPixels))));
+        std::nth_element(all.begin(), all.begin() + std::ptrdiff_t(top - 1), all.end(), std::greater<float>());
+        r.brightest = all[top - 1];
+        r.exposure = kExposureWhite / r.brightest;
+    }
     std::vector<float>().swap(all);
 
     // Pass 2: the images, shaded again from the bits.
