@@ -57,6 +57,7 @@
 #include "app/ModelLoader.h"
 #include "app/PlanDocument.h"
 #include "app/PlanReportDialog.h"
+#include "app/PredictDialog.h"
 #include "app/SceneRenderer.h"
 #include "app/SpinEdit.h"
 #include "app/ToolTips.h"
@@ -989,6 +990,8 @@ void TForm1::buildLaterMenus()
     A_layout = mirror(M_plan, "A_layout", findChild<QToolButton *>(QStringLiteral("TB_layout")), QKeySequence());
     A_planreport = mirror(M_plan, "A_planreport", findChild<QToolButton *>(QStringLiteral("TB_planreport")),
                           QKeySequence(Qt::CTRL | Qt::Key_R));
+    add(M_plan, "A_predict", QStringLiteral("Predicted &result\u2026"), QKeySequence(),
+        [this] { PredictDialog::Open(document, this); });
 
     // Home only while no field takes it: a field's own Home moves its cursor.
     A_resetview = add(M_view, "A_resetview", QStringLiteral("&Reset view"), QKeySequence(Qt::Key_Home),

@@ -266,6 +266,7 @@ int RunPredict(const PredictCommandOptions &opt)
     predict::PredictOptions po;
     po.capture.samples = opt.samples;
     po.capture.directional = opt.directional;
+    po.heldOutFrom = plan.grazingBelow;
     const predict::Prediction r = predict::Predict(*scene, camera, lights, po);
     if (!r.ok) return Fail(r.error);
 
@@ -294,7 +295,8 @@ Action addPredictCommand(CLI::App &app)
         "maps), fits per pixel the photometric-stereo normal (dark samples left out) and PTM, HSH order 2 and "
         "order 3 over the lights' directions from the object's centre, and compares them with the truth: the "
         "angle to the rendered normal, and the RMS relighting error at 64 held-out directions over the usable cap "
-        "relative to the pixel's mean brightness. Prints the median, the 95th percentile and the shares above 2, "
+        "relative to the pixel's mean brightness (the cap from the grazing limit up). Prints the median, the 95th "
+        "percentile and the shares above 2, "
         "5 and 10 degrees or 5 and 10 %, and the share of pixels reached unshadowed by 3, 6 and 9 lights. Lengths "
         "are millimetres. --maps DIR writes normal-error.png, relight-ptm.png, relight-hsh2.png, "
         "relight-hsh3.png and lights.png. Exit status 0 on success, 1 when the model cannot be loaded, the plan "

@@ -263,7 +263,8 @@ Prediction Predict(const capture::CaptureScene &scene, const capture::Camera &ca
         meanDistance += len / double(L);
         r.minElevation = std::min(r.minElevation, std::asin(std::clamp(dirs[k].z, -1.0, 1.0)) / kDeg);
     }
-    r.minElevation = std::max(0.0, r.minElevation);
+    r.minElevation = options.heldOutFrom >= 0 ? std::min(options.heldOutFrom, 89.0) : std::max(0.0, r.minElevation);
+    r.lightDistance = meanDistance;
     r.heldOut = HeldOutDirections(std::max(1, options.heldOut), r.minElevation, dirs);
 
     capture::CaptureOptions co = options.capture;

@@ -61,6 +61,10 @@ struct PredictOptions {
     capture::CaptureOptions capture; // samples, directional, threads
     int heldOut = kDefaultHeldOut;
     double darkShare = kDefaultDarkShare;
+    // Degrees above the base plane where the held-out cap starts; below 0:
+    // at the lowest light. Plans judged from one grazing limit share a cap
+    // when it is that limit.
+    double heldOutFrom = -1;
 };
 
 // Median, 95th percentile and the shares above the thresholds of one error
@@ -85,7 +89,8 @@ struct Prediction {
     std::size_t objectPixels = 0; // the mask
     std::size_t lights = 0;
     std::vector<nuk::Point3d> heldOut; // unit directions
-    double minElevation = 0;           // degrees, of the plan's lights: where the held-out cap starts
+    double lightDistance = 0;          // mm, the lights' mean distance from the object's centre: the held-out lamps'
+    double minElevation = 0;           // degrees: where the held-out cap starts
     double exposure = 0;
 
     ErrorFigures normals;                      // degrees
