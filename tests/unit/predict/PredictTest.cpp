@@ -7,6 +7,7 @@
 // gets its message.
 
 #include <cmath>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -62,7 +63,8 @@ std::vector<D3> Rings(std::initializer_list<Ring> rings)
     return d;
 }
 
-predict::Prediction PredictDirectional(capture::SceneModel model, const capture::Camera &cam, const std::vector<D3> &dirs)
+predict::Prediction PredictDirectional(capture::SceneModel model, const capture::Camera &cam,
+                                       const std::vector<D3> &dirs)
 {
     std::string error;
     auto scene = capture::CaptureScene::Build(std::move(model), TestStage(), error);
@@ -192,7 +194,8 @@ TEST(PredictTest, GroovesRankOneAzimuthBelowAnEvenPlan)
     testsupport::SceneMesh grooves;
     grooves.grid(150, 300, [](float x, float) { return 5.0f + 4.0f * std::fabs(std::remainder(x, 12.0f)) / 6.0f; });
     const capture::Camera cam = TestCamera(160, 50);
-    const predict::Prediction even = PredictDirectional(grooves.m, cam, Rings({{25, 4, 0, 90}, {45, 4, 45, 90}, {65, 4, 0, 90}}));
+    const predict::Prediction even =
+        PredictDirectional(grooves.m, cam, Rings({{25, 4, 0, 90}, {45, 4, 45, 90}, {65, 4, 0, 90}}));
     ASSERT_TRUE(even.ok) << even.error;
     // Twelve lights in the x-z plane: the 3 x 3 system of every pixel has
     // rank 2, so no pixel gets a normal.
