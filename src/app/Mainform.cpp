@@ -58,6 +58,7 @@
 #include "app/PlanDocument.h"
 #include "app/PlanReportDialog.h"
 #include "app/PreviewDialog.h"
+#include "app/PredictDialog.h"
 #include "app/SceneRenderer.h"
 #include "app/SpinEdit.h"
 #include "app/ToolTips.h"
@@ -998,6 +999,8 @@ void TForm1::buildLaterMenus()
                           QKeySequence(Qt::CTRL | Qt::Key_R));
     A_preview = add(M_plan, "A_preview", QStringLiteral("&Preview photographs\u2026"),
                     QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P), [this] { PreviewDialog::Open(document, this); });
+    add(M_plan, "A_predict", QStringLiteral("Predicted &result\u2026"), QKeySequence(),
+        [this] { PredictDialog::Open(document, this); });
 
     // Home only while no field takes it: a field's own Home moves its cursor.
     A_resetview =

@@ -34,33 +34,9 @@ float Dot(const nuk::Point3f &a, const nuk::Point3f &b) { return a.x * b.x + a.y
 
 int ThreadCount(int asked) { return static_cast<int>(nuk::ThreadsOr(asked > 0 ? unsigned(asked) : 0u)); }
 
-// Runs work(item, thread) for items 0..count-1 on the threads; stops taking
-// items once a call returns false or throws. False when stopped.
 template <class Work> bool RunItems(std::size_t count, int threads, std::string &error, Work work)
 {
-    std::atomic<std::size_t> next{0};
-    std::atomic<bool> stop{false};
-    std::mutex errorLock;
-    auto run = [&](unsigned t) {
-        try {
-            for (;;) {
-                if (stop.load()) return;
-                const std::size_t i = next.fetch_add(1);
-                if (i >= count) return;
-                if (!work(i, static_cast<int>(t))) stop = true;
-            }
-        } catch (const std::bad_alloc &) {
-            std::lock_guard<std::mutex> g(errorLock);
-            error = "not enough memory for the capture";
-            stop = true;
-        } catch (const std::exception &e) {
-            std::lock_guard<std::mutex> g(errorLock);
-            error = e.what();
-            stop = true;
-        }
-    };
-    nuk::RunOnThreads(static_cast<unsigned>(std::min<std::size_t>(static_cast<std::size_t>(threads), std::max<std::size_t>(count, 1))), run);
-    return !stop.load();
+    return nuk::RunItems(count, static_cast<unsigned>(threads), error, "not enough memory for the capture", work);
 }
 
 // Serialises the progress calls of the workers and remembers a cancel.
@@ -362,16 +338,23 @@ CaptureResult Renderer::Render(const std::vector<nuk::Point3f> &lights, const Im
                                           : "no light reaches the part of the model the camera sees";
         return r;
     }
+    if (options_.exposure > 0) {
+        r.exposure = options_.exposure;
+        r.brightest = kExposureWhite / options_.exposure;
+        candidates.clear();
+    }
     std::vector<float> all;
     for (std::vector<float> &c : candidates) {
         all.insert(all.end(), c.begin(), c.end());
         std::vector<float>().swap(c);
     }
-    const std::size_t top = std::max<std::size_t>(
-        1, static_cast<std::size_t>(std::ceil(kExposureShare * double(r.litPixels))));
-    std::nth_element(all.begin(), all.begin() + std::ptrdiff_t(top - 1), all.end(), std::greater<float>());
-    r.brightest = all[top - 1];
-    r.exposure = kExposureWhite / r.brightest;
+    if (!(options_.exposure > 0)) {
+        const std::size_t top =
+            std::max<std::size_t>(1, static_cast<std::size_t>(std::ceil(kExposureShare * double(r.litPixels))));
+        std::nth_element(all.begin(), all.begin() + std::ptrdiff_t(top - 1), all.end(), std::greater<float>());
+        r.brightest = all[top - 1];
+        r.exposure = kExposureWhite / r.brightest;
+    }
     std::vector<float>().swap(all);
 
     // Pass 2: the images, shaded again from the bits.

@@ -41,14 +41,17 @@ struct CaptureOptions {
     std::uint64_t seed = 1;        // of the jitter pattern
     int threads = 0;               // 0: every processor
     int packet = 16;               // shadow rays per query: 16, or 1 (single rays, for comparison)
+    // > 0: this scale instead of the set's own, so that a second set of
+    // lights is comparable with the first.
+    double exposure = 0;
 };
 
 // Per pixel, what the camera sees, from its samples.
 struct Maps {
     int width = 0, height = 0;
-    std::vector<float> normal; // 3 per pixel: mean unit shading normal, camera frame; 0 where nothing is hit
-    std::vector<float> depth;  // mm from the camera along its axis, mean of the hits; 0 where nothing is hit
-    std::vector<float> object; // share of the samples on the model, 0..1
+    std::vector<float> normal;    // 3 per pixel: mean unit shading normal, camera frame; 0 where nothing is hit
+    std::vector<float> depth;     // mm from the camera along its axis, mean of the hits; 0 where nothing is hit
+    std::vector<float> object;    // share of the samples on the model, 0..1
     std::size_t objectPixels = 0; // pixels with object >= 0.5 (the mask)
     bool masked(std::size_t pixel) const { return object[pixel] >= 0.5f; }
 };
@@ -67,8 +70,8 @@ struct CaptureResult {
     bool ok = false;
     bool cancelled = false;
     std::string error;
-    double exposure = 1;     // scale applied to every value
-    double brightest = 0;    // the unscaled value that reaches kExposureWhite
+    double exposure = 1;       // scale applied to every value
+    double brightest = 0;      // the unscaled value that reaches kExposureWhite
     std::size_t litPixels = 0; // lit object pixels over the set
     std::size_t shadowRays = 0;
 };
@@ -81,6 +84,8 @@ public:
     // The camera's rays. False when cancelled or out of memory (error).
     bool TracePrimary(const Progress &progress, std::string &error);
     const Maps &maps() const { return maps_; }
+    // The scale of the next sets (see CaptureOptions::exposure).
+    void setExposure(double scale) { options_.exposure = scale; }
 
     // Every light's image, lights in the plan's frame (mm).
     CaptureResult Render(const std::vector<nuk::Point3f> &lights, const ImageSink &sink, const Progress &progress);
