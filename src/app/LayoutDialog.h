@@ -40,5 +40,7 @@ public:
     QDialogButtonBox *Buttons;
 
 private:
+    // A suggested plan's positions, kept while it stays the choice.
+    std::vector<nuk::Point3f> suggested_;
     void update();
 };

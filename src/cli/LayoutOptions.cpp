@@ -77,8 +77,12 @@ bool LayoutOptions::resolve(const char *command, const PatternOptions &pattern, 
     planner::LayoutInput l = out;
     if (layoutOption_ && layoutOption_->count() > 0) {
         const std::optional<planner::LayoutKind> k = planner::ParseLayoutKind(layout_);
-        if (!k) {
-            Complain(command, BadValue("--layout", "must be grid, rings, spiral or geodesic", layout_));
+        if (!k || *k == planner::LayoutKind::Suggested) {
+            Complain(command, BadValue("--layout",
+                                       k ? "must be grid, rings, spiral or geodesic (a suggested plan comes from "
+                                           "'quorvel-cli suggest')"
+                                         : "must be grid, rings, spiral or geodesic",
+                                       layout_));
             return false;
         }
         l.kind = *k;
