@@ -32,5 +32,6 @@ Action addExportCommand(CLI::App &app);
 Action addCoverageCommand(CLI::App &app);
 Action addPlanCommand(CLI::App &app);
 Action addCaptureCommand(CLI::App &app);
+Action addSuggestCommand(CLI::App &app);
 
 } // namespace cli

@@ -25,6 +25,7 @@ int main(int argc, char **argv)
     actions.push_back(cli::addCoverageCommand(app));
     actions.push_back(cli::addPlanCommand(app));
     actions.push_back(cli::addCaptureCommand(app));
+    actions.push_back(cli::addSuggestCommand(app));
 
     if (const int rc = cli::ParseCommandLine(app, argc, argv); rc >= 0) return rc;
 
