@@ -41,33 +41,150 @@ struct Rows {
     }
 };
 
-std::optional<double> ConditionOf(const char *name, int cols, const std::vector<std::size_t> &chosen,
-                                  const std::function<const double *(std::size_t)> &row)
+// A fitting system's normal matrix A^T A, kept up to date as rows come and
+// go: its eigenvalues are the squares of A's singular values, so a swap is
+// judged without a decomposition of the whole system.
+template <int N> struct Gram {
+    std::array<double, N * N> m{};
+    void add(const double *r, double sign)
+    {
+        for (int i = 0; i < N; ++i)
+            for (int j = 0; j < N; ++j)
+                m[i * N + j] += sign * r[i] * r[j];
+    }
+    // Largest over smallest singular value of A; kUnfit when A is (nearly) rank-deficient.
+    double condition(std::size_t rows) const
+    {
+        if (rows < static_cast<std::size_t>(N)) return 1.0; // not fitted at all: no penalty
+        std::array<double, N *N> a = m;
+        for (int sweep = 0; sweep < 50; ++sweep) {
+            double off = 0;
+            for (int p = 0; p < N; ++p)
+                for (int q = p + 1; q < N; ++q)
+                    off += a[p * N + q] * a[p * N + q];
+            if (off < 1e-30) break;
+            for (int p = 0; p < N; ++p)
+                for (int q = p + 1; q < N; ++q) {
+                    const double apq = a[p * N + q];
+                    if (std::abs(apq) < 1e-300) continue;
+                    const double theta = (a[q * N + q] - a[p * N + p]) / (2 * apq);
+                    const double t = std::copysign(1.0, theta) / (std::abs(theta) + std::sqrt(theta * theta + 1));
+                    const double c = 1 / std::sqrt(t * t + 1), s = t * c;
+                    for (int k = 0; k < N; ++k) {
+                        const double akp = a[k * N + p], akq = a[k * N + q];
+                        a[k * N + p] = c * akp - s * akq;
+                        a[k * N + q] = s * akp + c * akq;
+                    }
+                    for (int k = 0; k < N; ++k) {
+                        const double apk = a[p * N + k], aqk = a[q * N + k];
+                        a[p * N + k] = c * apk - s * aqk;
+                        a[q * N + k] = s * apk + c * aqk;
+                    }
+                }
+        }
+        double lo = std::numeric_limits<double>::infinity(), hi = 0;
+        for (int i = 0; i < N; ++i) {
+            lo = std::min(lo, a[i * N + i]);
+            hi = std::max(hi, a[i * N + i]);
+        }
+        if (!(hi > 0) || lo * kUnfit * kUnfit <= hi) return kUnfit;
+        return std::sqrt(hi / lo);
+    }
+};
+
+// The score of a choice, and of the choice with one direction swapped,
+// from the nearest neighbours and the normal matrices kept for it.
+class Scorer
 {
-    if (chosen.size() < static_cast<std::size_t>(cols)) return std::nullopt;
-    std::vector<double> a;
-    a.reserve(chosen.size() * static_cast<std::size_t>(cols));
-    for (std::size_t i : chosen)
-        a.insert(a.end(), row(i), row(i) + cols);
-    const FitCondition f = Condition(name, cols, a);
-    return f.canFit ? std::optional<double>(f.condition) : std::optional<double>(kUnfit);
-}
+public:
+    Scorer(const std::vector<Point3d> &dirs, const Rows &rows, const std::vector<std::size_t> &chosen)
+        : dirs_(dirs), rows_(rows)
+    {
+        reset(chosen);
+    }
+
+    void reset(const std::vector<std::size_t> &chosen)
+    {
+        chosen_ = chosen;
+        ptm_ = {};
+        hsh_ = {};
+        for (std::size_t c : chosen_) {
+            ptm_.add(rows_.ptm[c].data(), 1);
+            hsh_.add(rows_.hsh3[c].data(), 1);
+        }
+        near_.assign(chosen_.size(), -2.0);
+        nearIdx_.assign(chosen_.size(), 0);
+        for (std::size_t i = 0; i < chosen_.size(); ++i)
+            nearest(i, chosen_.size(), 0, near_[i], nearIdx_[i]);
+    }
+
+    double score() const { return trial(chosen_.size(), 0); }
+
+    // The score with chosen[slot] replaced by candidate b (slot == size: none).
+    double trial(std::size_t slot, std::size_t b) const
+    {
+        const std::size_t n = chosen_.size();
+        if (n < 2) return 0.0;
+        double most = -2.0, least = 2.0; // of the nearest-neighbour cosines
+        for (std::size_t i = 0; i < n; ++i) {
+            double d = near_[i];
+            std::size_t idx = nearIdx_[i];
+            if (slot < n) {
+                if (i == slot) {
+                    nearest(i, slot, b, d, idx);
+                } else {
+                    if (idx == slot)
+                        nearest(i, slot, b, d, idx);
+                    else
+                        d = std::max(d, Dot(dirs_[chosen_[i]], dirs_[b]));
+                }
+            }
+            most = std::max(most, d);
+            least = std::min(least, d);
+        }
+        const double kDegree = 180.0 / std::acos(-1.0);
+        const double minAngle = std::acos(std::clamp(most, -1.0, 1.0)) * kDegree;
+        const double maxAngle = std::acos(std::clamp(least, -1.0, 1.0)) * kDegree;
+        if (!(maxAngle > 0)) return 0.0;
+        Gram<6> ptm = ptm_;
+        Gram<9> hsh = hsh_;
+        if (slot < n) {
+            ptm.add(rows_.ptm[chosen_[slot]].data(), -1);
+            ptm.add(rows_.ptm[b].data(), 1);
+            hsh.add(rows_.hsh3[chosen_[slot]].data(), -1);
+            hsh.add(rows_.hsh3[b].data(), 1);
+        }
+        const double worst = std::max(ptm.condition(n), hsh.condition(n));
+        return minAngle * minAngle / maxAngle / (1.0 + kConditionWeight * std::log10(std::max(1.0, worst)));
+    }
+
+private:
+    // The nearest of the chosen to chosen[i] (or to b in its place when
+    // i == slot), as a cosine and an index into the chosen.
+    void nearest(std::size_t i, std::size_t slot, std::size_t b, double &d, std::size_t &idx) const
+    {
+        const Point3d &u = dirs_[i == slot ? b : chosen_[i]];
+        d = -2.0;
+        idx = 0;
+        for (std::size_t j = 0; j < chosen_.size(); ++j) {
+            if (j == i) continue;
+            const double c = Dot(u, dirs_[j == slot ? b : chosen_[j]]);
+            if (c > d) d = c, idx = j;
+        }
+    }
+
+    const std::vector<Point3d> &dirs_;
+    const Rows &rows_;
+    std::vector<std::size_t> chosen_;
+    Gram<6> ptm_;
+    Gram<9> hsh_;
+    std::vector<double> near_;
+    std::vector<std::size_t> nearIdx_;
+};
 
 double Score(const std::vector<Point3d> &dirs, const Rows &rows, const std::vector<std::size_t> &chosen)
 {
-    std::vector<Point3d> d;
-    d.reserve(chosen.size());
-    for (std::size_t i : chosen)
-        d.push_back(dirs[i]);
-    const std::optional<NeighbourAngles> a = NearestNeighbourAngles(d);
-    if (!a || !(a->max > 0)) return 0.0;
-    double score = a->min * a->min / a->max;
-    const std::optional<double> ptm =
-        ConditionOf("PTM", 6, chosen, [&rows](std::size_t i) { return rows.ptm[i].data(); });
-    const std::optional<double> hsh =
-        ConditionOf("HSH order 3", 9, chosen, [&rows](std::size_t i) { return rows.hsh3[i].data(); });
-    const double worst = std::max(ptm.value_or(1.0), hsh.value_or(1.0));
-    return score / (1.0 + kConditionWeight * std::log10(std::max(1.0, worst)));
+    return Scorer(dirs, rows, chosen).score();
 }
 
 } // namespace
@@ -171,7 +288,8 @@ std::vector<std::size_t> SelectEven(const std::vector<Point3d> &dirs, std::size_
     // while that raises the score.
     const Rows rows(dirs);
     const std::vector<std::vector<std::size_t>> near = NearCandidates(dirs, kNear);
-    double score = Score(dirs, rows, chosen);
+    Scorer scorer(dirs, rows, chosen);
+    double score = scorer.score();
     for (int pass = 0; pass < kMaxPasses; ++pass) {
         bool improved = false;
         for (std::size_t s = 0; s < chosen.size(); ++s) {
@@ -184,17 +302,17 @@ std::vector<std::size_t> SelectEven(const std::vector<Point3d> &dirs, std::size_
             double bestScore = score;
             for (std::size_t b : near[was]) {
                 if (taken[b]) continue;
-                chosen[s] = b;
-                const double t = Score(dirs, rows, chosen);
+                const double t = scorer.trial(s, b);
                 if (t > bestScore * (1.0 + kBetter)) {
                     bestScore = t;
                     best = b;
                 }
             }
-            chosen[s] = best;
             if (best != was) {
+                chosen[s] = best;
                 taken[was] = 0;
                 taken[best] = 1;
+                scorer.reset(chosen);
                 score = bestScore;
                 improved = true;
             }
