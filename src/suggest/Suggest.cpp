@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <thread>
 
 #include <embree3/rtcore.h>
@@ -31,15 +32,23 @@ constexpr std::size_t kNear = 12;
 class Packets
 {
 public:
-    explicit Packets(RTCScene scene) : scene_(scene)
+    Packets(RTCScene scene, bool packets)
+        : scene_(scene), single_(packets ? nullptr : new coverage::SegmentQuery(scene))
     {
         rtcInitIntersectContext(&context_);
-        context_.flags = RTC_INTERSECT_CONTEXT_FLAG_COHERENT;
+        // Not the coherent mode: the ray library's coherent packet
+        // traversal never returns on some scenes of walls meeting a floor.
+        context_.flags = RTC_INTERSECT_CONTEXT_FLAG_INCOHERENT;
     }
 
     // Queues the segment from..to; done(k) is told later whether it is clear.
     template <class Done> void add(const nuk::Point3f &from, const nuk::Point3f &to, std::size_t tag, Done &&done)
     {
+        if (single_) {
+            ++segments;
+            if (!single_->Occluded(from, to)) done(tag);
+            return;
+        }
         const int k = pending_++;
         packet_.org_x[k] = from.x;
         packet_.org_y[k] = from.y;
@@ -73,6 +82,7 @@ public:
 
 private:
     RTCScene scene_;
+    std::unique_ptr<coverage::SegmentQuery> single_;
     RTCIntersectContext context_;
     alignas(64) RTCRay16 packet_;
     alignas(64) int valid_[kPacket];
@@ -122,7 +132,7 @@ Visibility ComputeVisibility(const coverage::CoverageScene &scene, const Suggest
     const float offset = scene.surfaceOffset();
 
     auto work = [&](unsigned t) {
-        Packets packets(scene.handle());
+        Packets packets(scene.handle(), input.packets);
         std::vector<nuk::Point3f> from;
         for (;;) {
             if (stop.load(std::memory_order_relaxed)) break;

@@ -39,6 +39,7 @@ struct SuggestInput {
     float cameraDistance = 1000; // mm; the camera at (0, 0, this)
     coverage::Placement placement;
     unsigned threads = 0; // 0: one per core
+    bool packets = true;  // segments in packets of 16; false: one at a time
 };
 
 // Which candidates light each visible sample unshadowed.
