@@ -51,6 +51,7 @@
 #include "app/AppSettings.h"
 #include "app/GLView.h"
 #include "app/LayoutDialog.h"
+#include "app/SuggestDialog.h"
 #include "app/LightExportAction.h"
 #include "app/LightCoverage.h"
 #include "app/ModelDrawing.h"
@@ -234,8 +235,8 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent)
         box.exec();
     };
     confirm = [this](const QString &text) {
-        return QMessageBox::question(this, windowTitle(), text, QMessageBox::Yes | QMessageBox::No,
-                                     QMessageBox::No) == QMessageBox::Yes;
+        return QMessageBox::question(this, windowTitle(), text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
+               QMessageBox::Yes;
     };
     openGuide = [this] { ShowGuide(this); };
 
@@ -355,8 +356,10 @@ void TForm1::buildControls()
     CB_epiano = MakeCheck(Panel4, "CB_epiano", "Exclude point on base plane", QRect(16, 160, 153, 17));
     Button2 = MakeButton(Panel4, "Button2", "Generate -->", QRect(16, 184, 97, 25));
     connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
-    // Present in the layout, wired to nothing.
+    // "Suggest a plan…": N photographs chosen from the positions the rig reaches.
     Button3 = MakeButton(Panel4, "Button3", "distributed subsamping", QRect(16, 224, 129, 25));
+    Button3->setToolTip(QStringLiteral("Suggest a plan: choose the photographs from the positions the rig can reach"));
+    connect(Button3, &QPushButton::clicked, this, [this] { SuggestDialog::Open(document, this); });
     // The layout in use, by name: the steps above are the grid's alone.
     LB_layout = new QLabel(Panel4);
     LB_layout->setObjectName("LB_layout");
@@ -541,12 +544,11 @@ void TForm1::Button1Click()
         return;
     document->applySetUp(size, height, camera);
     markNotApplied();
-    ShowStatus(clampNotes_.isEmpty()
-                   ? QStringLiteral("Applied: object %1 mm, %2 mm above the floor, camera at %3 mm")
-                         .arg(size)
-                         .arg(height)
-                         .arg(camera)
-                   : clampNotes_.join(QStringLiteral("; ")));
+    ShowStatus(clampNotes_.isEmpty() ? QStringLiteral("Applied: object %1 mm, %2 mm above the floor, camera at %3 mm")
+                                           .arg(size)
+                                           .arg(height)
+                                           .arg(camera)
+                                     : clampNotes_.join(QStringLiteral("; ")));
     AppIdle();
 }
 
@@ -579,7 +581,8 @@ void TForm1::Button2Click()
                      .arg(qulonglong(count))
                      .arg(qulonglong(kMostLightsFittersRead))
                      .arg(QString::fromLatin1(planner::kAcquisitionFile)))) {
-        ShowStatus(QStringLiteral("Nothing written: the plan of %L1 positions was not confirmed").arg(qulonglong(count)));
+        ShowStatus(
+            QStringLiteral("Nothing written: the plan of %L1 positions was not confirmed").arg(qulonglong(count)));
         return;
     }
     const planner::WriteResult r = document->generate(planner::kAcquisitionFile);
@@ -943,9 +946,8 @@ void TForm1::buildMenu()
     M_recent = M_file->addMenu(QStringLiteral("&Recent plans"));
     M_recent->setObjectName("M_recent");
     M_file->addSeparator();
-    A_openmodel =
-        add("A_openmodel", QStringLiteral("Open &model\u2026"), QKeySequence(Qt::CTRL | Qt::Key_L),
-            [this] { TB_loadmodelClick(); });
+    A_openmodel = add("A_openmodel", QStringLiteral("Open &model\u2026"), QKeySequence(Qt::CTRL | Qt::Key_L),
+                      [this] { TB_loadmodelClick(); });
     A_exportlights = M_file->addAction(QString::fromUtf8(LightExportAction::kText));
     A_exportlights->setObjectName("A_exportlights");
     A_exportlights->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
@@ -991,17 +993,18 @@ void TForm1::buildLaterMenus()
                           QKeySequence(Qt::CTRL | Qt::Key_R));
 
     // Home only while no field takes it: a field's own Home moves its cursor.
-    A_resetview = add(M_view, "A_resetview", QStringLiteral("&Reset view"), QKeySequence(Qt::Key_Home),
-                      [this] { ResetView(); });
-    A_framemodel = add(M_view, "A_framemodel", QStringLiteral("&Frame model"), QKeySequence(Qt::Key_F),
-                       [this] { FrameModel(); });
+    A_resetview =
+        add(M_view, "A_resetview", QStringLiteral("&Reset view"), QKeySequence(Qt::Key_Home), [this] { ResetView(); });
+    A_framemodel =
+        add(M_view, "A_framemodel", QStringLiteral("&Frame model"), QKeySequence(Qt::Key_F), [this] { FrameModel(); });
     M_view->addSeparator();
     A_coverage = mirror(M_view, "A_coverage", coverage->CoverageButton(), QKeySequence());
     A_fitmodel = mirror(M_view, "A_fitmodel", coverage->FitButton(), QKeySequence());
 
-    A_guide = add(M_help, "A_guide", QStringLiteral("Quorvel &guide"), QKeySequence(Qt::Key_F1),
-                  [this] { openGuide(); });
-    A_about = add(M_help, "A_about", QStringLiteral("&About Quorvel"), QKeySequence(), [this] { ShowAboutDialog(this); });
+    A_guide =
+        add(M_help, "A_guide", QStringLiteral("Quorvel &guide"), QKeySequence(Qt::Key_F1), [this] { openGuide(); });
+    A_about =
+        add(M_help, "A_about", QStringLiteral("&About Quorvel"), QKeySequence(), [this] { ShowAboutDialog(this); });
 }
 
 void TForm1::ShowStatus(const QString &text) { StatusBar1->showMessage(text); }
