@@ -235,8 +235,8 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent)
         box.exec();
     };
     confirm = [this](const QString &text) {
-        return QMessageBox::question(this, windowTitle(), text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
-               QMessageBox::Yes;
+        return QMessageBox::question(this, windowTitle(), text, QMessageBox::Yes | QMessageBox::No,
+                                     QMessageBox::No) == QMessageBox::Yes;
     };
     openGuide = [this] { ShowGuide(this); };
 
@@ -544,11 +544,12 @@ void TForm1::Button1Click()
         return;
     document->applySetUp(size, height, camera);
     markNotApplied();
-    ShowStatus(clampNotes_.isEmpty() ? QStringLiteral("Applied: object %1 mm, %2 mm above the floor, camera at %3 mm")
-                                           .arg(size)
-                                           .arg(height)
-                                           .arg(camera)
-                                     : clampNotes_.join(QStringLiteral("; ")));
+    ShowStatus(clampNotes_.isEmpty()
+                   ? QStringLiteral("Applied: object %1 mm, %2 mm above the floor, camera at %3 mm")
+                         .arg(size)
+                         .arg(height)
+                         .arg(camera)
+                   : clampNotes_.join(QStringLiteral("; ")));
     AppIdle();
 }
 
@@ -581,8 +582,7 @@ void TForm1::Button2Click()
                      .arg(qulonglong(count))
                      .arg(qulonglong(kMostLightsFittersRead))
                      .arg(QString::fromLatin1(planner::kAcquisitionFile)))) {
-        ShowStatus(
-            QStringLiteral("Nothing written: the plan of %L1 positions was not confirmed").arg(qulonglong(count)));
+        ShowStatus(QStringLiteral("Nothing written: the plan of %L1 positions was not confirmed").arg(qulonglong(count)));
         return;
     }
     const planner::WriteResult r = document->generate(planner::kAcquisitionFile);
@@ -946,8 +946,9 @@ void TForm1::buildMenu()
     M_recent = M_file->addMenu(QStringLiteral("&Recent plans"));
     M_recent->setObjectName("M_recent");
     M_file->addSeparator();
-    A_openmodel = add("A_openmodel", QStringLiteral("Open &model\u2026"), QKeySequence(Qt::CTRL | Qt::Key_L),
-                      [this] { TB_loadmodelClick(); });
+    A_openmodel =
+        add("A_openmodel", QStringLiteral("Open &model\u2026"), QKeySequence(Qt::CTRL | Qt::Key_L),
+            [this] { TB_loadmodelClick(); });
     A_exportlights = M_file->addAction(QString::fromUtf8(LightExportAction::kText));
     A_exportlights->setObjectName("A_exportlights");
     A_exportlights->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
@@ -993,18 +994,17 @@ void TForm1::buildLaterMenus()
                           QKeySequence(Qt::CTRL | Qt::Key_R));
 
     // Home only while no field takes it: a field's own Home moves its cursor.
-    A_resetview =
-        add(M_view, "A_resetview", QStringLiteral("&Reset view"), QKeySequence(Qt::Key_Home), [this] { ResetView(); });
-    A_framemodel =
-        add(M_view, "A_framemodel", QStringLiteral("&Frame model"), QKeySequence(Qt::Key_F), [this] { FrameModel(); });
+    A_resetview = add(M_view, "A_resetview", QStringLiteral("&Reset view"), QKeySequence(Qt::Key_Home),
+                      [this] { ResetView(); });
+    A_framemodel = add(M_view, "A_framemodel", QStringLiteral("&Frame model"), QKeySequence(Qt::Key_F),
+                       [this] { FrameModel(); });
     M_view->addSeparator();
     A_coverage = mirror(M_view, "A_coverage", coverage->CoverageButton(), QKeySequence());
     A_fitmodel = mirror(M_view, "A_fitmodel", coverage->FitButton(), QKeySequence());
 
-    A_guide =
-        add(M_help, "A_guide", QStringLiteral("Quorvel &guide"), QKeySequence(Qt::Key_F1), [this] { openGuide(); });
-    A_about =
-        add(M_help, "A_about", QStringLiteral("&About Quorvel"), QKeySequence(), [this] { ShowAboutDialog(this); });
+    A_guide = add(M_help, "A_guide", QStringLiteral("Quorvel &guide"), QKeySequence(Qt::Key_F1),
+                  [this] { openGuide(); });
+    A_about = add(M_help, "A_about", QStringLiteral("&About Quorvel"), QKeySequence(), [this] { ShowAboutDialog(this); });
 }
 
 void TForm1::ShowStatus(const QString &text) { StatusBar1->showMessage(text); }
