@@ -399,26 +399,11 @@ private slots:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("command"); // apply, generate (buttons), ctrl+g, ctrl+return (keys)
         QTest::addColumn<QString>("label");
-        QTest::newRow("letters in both angles") << "CSE_hangle"
-                                                << "abc"
-                                                << "generate"
-                                                << "HORIZONTAL angle";
-        QTest::newRow("a fraction") << "CSE_vangle"
-                                    << "3.7"
-                                    << "ctrl+g"
-                                    << "VERTICAL angle";
-        QTest::newRow("empty view") << "CSE_viewd"
-                                    << ""
-                                    << "generate"
-                                    << "VIEW distance";
-        QTest::newRow("letters in the size") << "CSE_size"
-                                             << "abc"
-                                             << "apply"
-                                             << "OBJ size";
-        QTest::newRow("a fraction of height") << "CSE_hgh"
-                                              << "12.5"
-                                              << "ctrl+return"
-                                              << "OBJ height";
+        QTest::newRow("letters in both angles") << "CSE_hangle" << "abc" << "generate" << "HORIZONTAL angle";
+        QTest::newRow("a fraction") << "CSE_vangle" << "3.7" << "ctrl+g" << "VERTICAL angle";
+        QTest::newRow("empty view") << "CSE_viewd" << "" << "generate" << "VIEW distance";
+        QTest::newRow("letters in the size") << "CSE_size" << "abc" << "apply" << "OBJ size";
+        QTest::newRow("a fraction of height") << "CSE_hgh" << "12.5" << "ctrl+return" << "OBJ height";
     }
     void textThatIsNotANumberIsRefused()
     {
@@ -455,8 +440,7 @@ private slots:
             QTest::keyClick(form.get(), Qt::Key_Return, Qt::ControlModifier);
         QCOMPARE(messages.size(), 1);
         QVERIFY2(messages.first().contains(label + QStringLiteral(": ")), qPrintable(messages.first()));
-        QVERIFY2(messages.first().contains(QStringLiteral("nothing was changed or written")),
-                 qPrintable(messages.first()));
+        QVERIFY2(messages.first().contains(QStringLiteral("nothing was changed or written")), qPrintable(messages.first()));
         QVERIFY(!QFile::exists(dir.file("acquisition.txt")));
         QVERIFY(form->document->plan() == before);
         QCOMPARE(s->text(), typed);
@@ -466,7 +450,7 @@ private slots:
         if (field == QLatin1String("CSE_hangle")) typeInto(form->CSE_vangle, QStringLiteral("20"));
         QVERIFY(!s->property("notANumber").toBool());
         QTest::mouseClick(command == QLatin1String("apply") || command == QLatin1String("ctrl+return") ? form->Button1
-                                                                                                       : form->Button2,
+                                                                                                      : form->Button2,
                           Qt::LeftButton);
         QCOMPARE(messages.size(), 1);
         QCOMPARE(s->value(), 20);
@@ -482,8 +466,7 @@ private slots:
         form->Button2->click();
         const QString said = form->StatusBar1->currentMessage();
         QVERIFY2(said.startsWith(QStringLiteral("Wrote 145 positions to ./acquisition.txt")), qPrintable(said));
-        QVERIFY2(said.contains(QStringLiteral("VIEW distance 4000 is above its maximum: 3500 mm used")),
-                 qPrintable(said));
+        QVERIFY2(said.contains(QStringLiteral("VIEW distance 4000 is above its maximum: 3500 mm used")), qPrintable(said));
         QCOMPARE(form->Memo1->toPlainText().count(QLatin1Char('\n')), 0);
     }
 
@@ -492,8 +475,7 @@ private slots:
     void tooltipsWrapAndLayoutIsNamed()
     {
         QVERIFY(guitest::ShowAndWait(*form));
-        for (QWidget *w :
-             std::initializer_list<QWidget *>{form->Button1, form->Button2, form->CB_ezero, form->CB_epiano})
+        for (QWidget *w : std::initializer_list<QWidget *>{form->Button1, form->Button2, form->CB_ezero, form->CB_epiano})
             QVERIFY2(!w->toolTip().isEmpty(), qPrintable(w->objectName()));
         auto tipWidth = [](QWidget *w) {
             QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), w->mapToGlobal(QPoint(5, 5)));
@@ -531,8 +513,7 @@ private slots:
                                              "0 0 20\n100 0 20\n0 100 20\n3 0 1 2\n")
                                << "Loaded tri.ply: 1 faces";
         QTest::newRow("plan") << "p.qplan"
-                              << QByteArray(
-                                     R"({"format": "quorvel-plan", "version": 1, "setup": {"object_size": 321}})")
+                              << QByteArray(R"({"format": "quorvel-plan", "version": 1, "setup": {"object_size": 321}})")
                               << "";
         QTest::newRow("other") << "notes.txt" << QByteArray("hello") << "Refused notes.txt: not a model or a plan";
     }
@@ -636,8 +617,8 @@ private slots:
             return form->rect().contains(QRect(w->mapTo(form.get(), QPoint(0, 0)), w->size()));
         };
         QVERIFY(inWindow(form->findChild<QToolButton *>("TB_about")));
-        for (QWidget *w : std::initializer_list<QWidget *>{form->CSE_size, form->Button1, form->CB_epiano,
-                                                           form->Button2, form->Button3, form->LB_layout}) {
+        for (QWidget *w : std::initializer_list<QWidget *>{form->CSE_size, form->Button1, form->CB_epiano, form->Button2,
+                                                           form->Button3, form->LB_layout}) {
             form->PanelScroll->ensureWidgetVisible(w, 0, 0);
             QVERIFY2(inWindow(w), qPrintable(w->objectName()));
         }
@@ -791,8 +772,7 @@ private slots:
         QCOMPARE(toolbar.first(), QStringLiteral("toolbar\tLoad model\t\t") + form->TB_loadmodel->whatsThis());
         QVERIFY(toolbar.contains(QStringLiteral("toolbar\tReset view\t\t") + form->TB_resetview->toolTip()));
         QVERIFY(before.last().startsWith(QStringLiteral("toolbar\t?\t\t")));
-        QVERIFY(!toolbar.filter(QRegularExpression(QStringLiteral("^toolbar\tLight coverage\tCtrl\\+Shift\\+L\t")))
-                     .isEmpty());
+        QVERIFY(!toolbar.filter(QRegularExpression(QStringLiteral("^toolbar\tLight coverage\tCtrl\\+Shift\\+L\t"))).isEmpty());
         // The menus come first, each entry once, and nothing is a bare key yet.
         QCOMPARE(before.indexOf(toolbar.first()), before.size() - toolbar.size());
         QVERIFY(before.contains(QStringLiteral("menu File\tQuit\tCtrl+Q\t")));
@@ -812,9 +792,8 @@ private slots:
         form->addAction(hidden);
         const QStringList after = WindowCommands(*form, *form->ToolBar1);
         const int at = int(before.size() - toolbar.size());
-        QCOMPARE(after.mid(at, 3),
-                 (QStringList{QStringLiteral("menu Extra\tCheck\u2026\tCtrl+K\tCheck something"),
-                              QStringLiteral("menu Extra/Recent checks\ta.txt\t\t"), toolbar.first()}));
+        QCOMPARE(after.mid(at, 3), (QStringList{QStringLiteral("menu Extra\tCheck\u2026\tCtrl+K\tCheck something"),
+                                                QStringLiteral("menu Extra/Recent checks\ta.txt\t\t"), toolbar.first()}));
         QCOMPARE(after.last(), QStringLiteral("keys\tHidden\tCtrl+J\t"));
         QCOMPARE(after.size(), before.size() + 3);
         delete extra;
