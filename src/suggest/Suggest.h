@@ -87,7 +87,8 @@ struct SuggestResult {
     std::uint64_t segments = 0;
 };
 
-// Visibility, the choice, and the even choice to compare it with. Progress
+// Visibility, the choice, and the even choice to compare it with; when the
+// even choice reaches as large a share, it is taken instead. Progress
 // runs from 0 to 1 over all three; a false answer stops the work and the
 // result is marked cancelled.
 SuggestResult Suggest(const coverage::CoverageScene &scene, const SuggestInput &input,
