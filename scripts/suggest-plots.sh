@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Makes docs/suggest-grid.png and docs/suggest-relief.png: polar plots of a
-# grid of about 60 positions and of 60 photographs suggested for a relief
-# (the benchmark's relief, bench/ReliefModel.h, 250 x 250 mm at 300 x 300
-# cells), with the figures of both printed.
+# Makes docs/suggest-grid.png, docs/suggest-relief.png and
+# docs/suggest-groove.png: polar plots of a grid of about 60 positions, of
+# 60 photographs suggested for a relief (the benchmark's relief,
+# bench/ReliefModel.h, 250 x 250 mm at 300 x 300 cells), and of 24 suggested
+# for a block with a groove 20 mm wide and 60 mm deep running up and down,
+# with the figures printed.
 #
 #   scripts/suggest-plots.sh            (after a build of the default preset)
 set -euo pipefail
@@ -34,6 +36,35 @@ PY
 
 "$cli" suggest "$work/relief.ply" --fit --count 60 --output "$work/suggested.txt"
 "$cli" report --from "$work/suggested.txt" --plot docs/suggest-relief.png
-# 24 degree steps: 50 positions, the grid nearest to 60 usable ones.
+# 24 degree steps: 57 positions, 32 of them usable.
 "$cli" coverage "$work/relief.ply" --fit --vertical-step 24 --horizontal-step 24
 "$cli" report --vertical-step 24 --horizontal-step 24 --plot docs/suggest-grid.png
+
+python3 - "$work/groove.ply" <<'PY'
+import sys
+# Floor 20 x 200 mm at z = 0 between two blocks 90 mm wide and 60 mm high.
+pts, faces = [], []
+def grid(o, u, v, nu, nv):
+    first = len(pts)
+    for j in range(nv + 1):
+        for i in range(nu + 1):
+            pts.append(tuple(o[k] + u[k] * i / nu + v[k] * j / nv for k in range(3)))
+    at = lambda i, j: first + j * (nu + 1) + i
+    for j in range(nv):
+        for i in range(nu):
+            faces.append((at(i, j), at(i + 1, j), at(i + 1, j + 1)))
+            faces.append((at(i, j), at(i + 1, j + 1), at(i, j + 1)))
+grid((-10, -100, 0), (20, 0, 0), (0, 200, 0), 10, 100)
+grid((10, -100, 0), (0, 0, 60), (0, 200, 0), 30, 100)
+grid((-10, -100, 0), (0, 200, 0), (0, 0, 60), 100, 30)
+grid((10, -100, 60), (90, 0, 0), (0, 200, 0), 45, 100)
+grid((-100, -100, 60), (90, 0, 0), (0, 200, 0), 45, 100)
+with open(sys.argv[1], "w") as f:
+    f.write(f"ply\nformat ascii 1.0\ncomment groove of the suggestion's plot\nelement vertex {len(pts)}\n")
+    f.write("property float x\nproperty float y\nproperty float z\n")
+    f.write(f"element face {len(faces)}\nproperty list uchar int vertex_indices\nend_header\n")
+    for p in pts: f.write("%g %g %g\n" % p)
+    for t in faces: f.write("3 %d %d %d\n" % t)
+PY
+"$cli" suggest "$work/groove.ply" --count 24 --min-lights 6 --output "$work/groove.txt"
+"$cli" report --from "$work/groove.txt" --plot docs/suggest-groove.png
