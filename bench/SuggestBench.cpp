@@ -221,8 +221,8 @@ void summary()
     std::printf("\n| plan | positions | usable | visible area lit by >= 9 | evenness (max / min NN angle) |\n");
     std::printf("|---|---:|---:|---:|---:|\n");
     for (const Row &r : rows)
-        std::printf("| %s | %zu | %zu | %.1f %% | %.2f |\n", r.name.c_str(), r.positions, r.usable,
-                    100 * r.reached, r.evenness);
+        std::printf("| %s | %zu | %zu | %.1f %% | %.2f |\n", r.name.c_str(), r.positions, r.usable, 100 * r.reached,
+                    r.evenness);
 }
 
 } // namespace

@@ -379,8 +379,8 @@ SuggestResult Suggest(const coverage::CoverageScene &scene, const SuggestInput &
     r.suggested = FiguresOf(v, input.directions, r.chosen, input.minLights);
     r.evenFigures = FiguresOf(v, input.directions, r.even, input.minLights);
     // Ties go to evenness: when the even choice reaches as much, it is the one.
-    if (!r.cancelled && r.even.size() == r.chosen.size() &&
-        r.evenFigures.reached >= r.suggested.reached - 1e-12 && r.chosen != r.even) {
+    if (!r.cancelled && r.even.size() == r.chosen.size() && r.evenFigures.reached >= r.suggested.reached - 1e-12 &&
+        r.chosen != r.even) {
         r.chosen = r.even;
         r.suggested = r.evenFigures;
     }
