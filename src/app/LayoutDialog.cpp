@@ -33,6 +33,9 @@ QString Describe(planner::LayoutKind k)
     case planner::LayoutKind::Geodesic:
         return QStringLiteral("Geodesic dome: the vertices of an icosahedron with each edge divided, one on the "
                               "camera axis, at or above the minimum elevation.");
+    case planner::LayoutKind::Suggested:
+        return QStringLiteral("Suggested: positions chosen from the rig's reachable positions (Plan > Suggest a "
+                              "plan); they stay where they were chosen.");
     }
     return {};
 }
@@ -69,6 +72,11 @@ LayoutDialog::LayoutDialog(QWidget *parent, const planner::LayoutInput &initial,
     CB_layout->setObjectName("CB_layout");
     for (planner::LayoutKind k : planner::kLayoutKinds)
         CB_layout->addItem(QString::fromLatin1(planner::LayoutName(k)), static_cast<int>(k));
+    // A suggested plan is offered only as what it is: it is chosen, not made from options.
+    if (initial.kind == planner::LayoutKind::Suggested) {
+        CB_layout->addItem(QString::fromLatin1(planner::LayoutName(initial.kind)), static_cast<int>(initial.kind));
+        suggested_ = initial.positions;
+    }
     CB_layout->setCurrentIndex(CB_layout->findData(static_cast<int>(initial.kind)));
 
     using planner::LayoutParam;
@@ -145,6 +153,7 @@ planner::LayoutInput LayoutDialog::choice() const
     l.frequency = CSE_frequency->Value();
     l.minElevation = CSE_minelevation->Value();
     l.skipFlagged = CB_skipflagged->isChecked();
+    if (l.kind == planner::LayoutKind::Suggested) l.positions = suggested_;
     return l;
 }
 

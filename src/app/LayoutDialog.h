@@ -43,6 +43,8 @@ public:
     QDialogButtonBox *Buttons;
 
 private:
+    // A suggested plan's positions, kept while it stays the choice.
+    std::vector<nuk::Point3f> suggested_;
     void update();
     // The summary keeps one height whatever the layout, so that the
     // dialog does not jump as the choice changes.

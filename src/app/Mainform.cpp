@@ -51,6 +51,7 @@
 #include "app/AppSettings.h"
 #include "app/GLView.h"
 #include "app/LayoutDialog.h"
+#include "app/SuggestDialog.h"
 #include "app/LightExportAction.h"
 #include "app/LightCoverage.h"
 #include "app/ModelDrawing.h"
@@ -364,8 +365,10 @@ void TForm1::buildControls()
     CB_epiano = MakeCheck(Panel4, "CB_epiano", "Exclude point on base plane", QRect(16, 160, 153, 17));
     Button2 = MakeButton(Panel4, "Button2", "Generate -->", QRect(16, 184, 97, 25));
     connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
-    // Present in the layout, wired to nothing.
+    // "Suggest a plan…": N photographs chosen from the positions the rig reaches.
     Button3 = MakeButton(Panel4, "Button3", "distributed subsamping", QRect(16, 224, 129, 25));
+    Button3->setToolTip(QStringLiteral("Suggest a plan: choose the photographs from the positions the rig can reach"));
+    connect(Button3, &QPushButton::clicked, this, [this] { SuggestDialog::Open(document, this); });
     // The layout in use, by name: the steps above are the grid's alone.
     LB_layout = new QLabel(Panel4);
     LB_layout->setObjectName("LB_layout");

@@ -33,5 +33,6 @@ Action addCoverageCommand(CLI::App &app);
 Action addPlanCommand(CLI::App &app);
 Action addCaptureCommand(CLI::App &app);
 Action addPredictCommand(CLI::App &app);
+Action addSuggestCommand(CLI::App &app);
 
 } // namespace cli

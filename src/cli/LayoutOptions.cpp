@@ -44,8 +44,15 @@ planner::LayoutOption OptionOf(planner::LayoutParam p)
 
 } // namespace
 
-void LayoutOptions::add(CLI::App *cmd)
+const char *LayoutOptions::name(std::size_t param) const
 {
+    if (countName_ && param == static_cast<std::size_t>(planner::LayoutParam::Count)) return countName_;
+    return planner::kLayoutParameters[param].option;
+}
+
+void LayoutOptions::add(CLI::App *cmd, const char *countName)
+{
+    countName_ = countName;
     layoutOption_ = cmd->add_option("--layout", layout_,
                                     "how the positions are laid out: grid (rows of the two steps, the default), rings "
                                     "(rings around the camera axis), spiral (golden-angle spiral) or geodesic "
@@ -54,7 +61,7 @@ void LayoutOptions::add(CLI::App *cmd)
     for (std::size_t i = 0; i < planner::kLayoutParamCount; ++i) {
         const planner::ParameterSpec &spec = planner::kLayoutParameters[i];
         Entry &e = entries_[i];
-        e.option = cmd->add_option(spec.option, e.text, planner::HelpText(spec))->type_name("N");
+        e.option = cmd->add_option(name(i), e.text, planner::HelpText(spec))->type_name("N");
     }
     noTopLightOption_ =
         cmd->add_flag("--no-top-light", noTopLight_, "no light on the camera axis above the rings (rings layout)");
@@ -77,8 +84,12 @@ bool LayoutOptions::resolve(const char *command, const PatternOptions &pattern, 
     planner::LayoutInput l = out;
     if (layoutOption_ && layoutOption_->count() > 0) {
         const std::optional<planner::LayoutKind> k = planner::ParseLayoutKind(layout_);
-        if (!k) {
-            Complain(command, BadValue("--layout", "must be grid, rings, spiral or geodesic", layout_));
+        if (!k || *k == planner::LayoutKind::Suggested) {
+            Complain(command, BadValue("--layout",
+                                       k ? "must be grid, rings, spiral or geodesic (a suggested plan comes from "
+                                           "'quorvel-cli suggest')"
+                                         : "must be grid, rings, spiral or geodesic",
+                                       layout_));
             return false;
         }
         l.kind = *k;
@@ -103,10 +114,10 @@ bool LayoutOptions::resolve(const char *command, const PatternOptions &pattern, 
         const Entry &e = entries_[i];
         if (!e.option || e.option->count() == 0) continue;
         const planner::LayoutOption o = OptionOf(static_cast<planner::LayoutParam>(i));
-        if (!planner::LayoutTakes(l.kind, o)) return refuse(spec.option, TakenBy(o));
+        if (!planner::LayoutTakes(l.kind, o)) return refuse(name(i), TakenBy(o));
         const std::optional<int> checked = planner::CheckedValue(spec, e.text);
         if (!checked) {
-            Complain(command, BadValue(spec.option, planner::MustText(spec), e.text));
+            Complain(command, BadValue(name(i), planner::MustText(spec), e.text));
             return false;
         }
         values[i] = *checked;

@@ -24,8 +24,10 @@ class LayoutOptions
 {
 public:
     // Adds --layout, --rings, --no-top-light, --count, --frequency,
-    // --min-elevation and --skip-flagged to cmd.
-    void add(CLI::App *cmd);
+    // --min-elevation and --skip-flagged to cmd; the spiral's count under
+    // another name when countName is given (where --count means something
+    // else).
+    void add(CLI::App *cmd, const char *countName = nullptr);
 
     // True when any of these options was given on the command line.
     bool anyGiven() const;
@@ -41,7 +43,10 @@ private:
         std::string text;
         CLI::Option *option = nullptr;
     };
+    const char *name(std::size_t param) const;
+
     std::string layout_;
+    const char *countName_ = nullptr;
     CLI::Option *layoutOption_ = nullptr;
     std::array<Entry, planner::kLayoutParamCount> entries_;
     bool noTopLight_ = false;

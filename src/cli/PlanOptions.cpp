@@ -13,14 +13,14 @@
 namespace cli
 {
 
-void PlanOptions::add(CLI::App *cmd, unsigned groups)
+void PlanOptions::add(CLI::App *cmd, unsigned groups, const char *countName)
 {
     groups_ = groups;
     planOption_ = cmd->add_option("--plan", planPath_,
                                   "plan file (.qplan) to start from; options given beside it override its values")
                       ->type_name("PLAN_FILE");
     pattern_.add(cmd);
-    layout_.add(cmd);
+    layout_.add(cmd, countName);
     if (groups & kFrom)
         fromOption_ =
             cmd->add_option("--from", from_, "acquisition file to take the pattern from, instead of the options")
@@ -68,6 +68,8 @@ int PlanOptions::resolve(const char *command, planner::Plan &plan) const
         if (!read.ok) return Complain(command, read.message(planPath_), kFailure);
         p = read.plan;
         p.modelPath = planner::ResolveModelPath(planPath_, p.modelPath);
+    } else if (defaultLayout_) {
+        p.layout = *defaultLayout_;
     }
     if (!pattern_.resolve(command, p.input)) return kUsage;
     if (!layout_.resolve(command, pattern_, p.layout)) return kUsage;

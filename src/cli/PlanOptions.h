@@ -8,6 +8,7 @@
 // acquisition file instead.
 
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "cli/LayoutOptions.h"
@@ -37,7 +38,11 @@ public:
     };
 
     // Adds --plan, the pattern and layout options and the groups asked for.
-    void add(CLI::App *cmd, unsigned groups);
+    // countName renames the spiral's --count (LayoutOptions::add).
+    void add(CLI::App *cmd, unsigned groups, const char *countName = nullptr);
+    // The layout a plan starts from when no plan file is given (before the
+    // layout options), instead of the grid.
+    void setDefaultLayout(const planner::LayoutInput &layout) { defaultLayout_ = layout; }
 
     // The plan: the file's (or the defaults), with the options given over it,
     // checked against every limit. Returns kOk, or the exit status after
@@ -60,6 +65,7 @@ private:
     bool given(const CLI::Option *o) const;
 
     unsigned groups_ = 0;
+    std::optional<planner::LayoutInput> defaultLayout_;
     PatternOptions pattern_;
     LayoutOptions layout_;
     std::string from_, planPath_, sensor_, focal_, grazing_, images_, first_, model_;

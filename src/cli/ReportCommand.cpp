@@ -59,6 +59,7 @@ Json LayoutJson(const planner::LayoutInput &l)
     if (planner::LayoutTakes(l.kind, LayoutOption::Frequency)) j["frequency"] = l.frequency;
     if (planner::LayoutTakes(l.kind, LayoutOption::MinElevation)) j["min_elevation"] = l.minElevation;
     if (planner::LayoutTakes(l.kind, LayoutOption::SkipFlagged)) j["skip_flagged"] = l.skipFlagged;
+    if (l.kind == planner::LayoutKind::Suggested) j["positions"] = l.positions.size();
     return j;
 }
 

@@ -26,6 +26,7 @@ int main(int argc, char **argv)
     actions.push_back(cli::addPlanCommand(app));
     actions.push_back(cli::addCaptureCommand(app));
     actions.push_back(cli::addPredictCommand(app));
+    actions.push_back(cli::addSuggestCommand(app));
 
     if (const int rc = cli::ParseCommandLine(app, argc, argv); rc >= 0) return rc;
 

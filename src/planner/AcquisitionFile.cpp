@@ -7,7 +7,8 @@
 //   4. the layouts' reader: the file's structure (LayoutParser), the view
 //      distance from the points, the header's fit (HeaderMisfit), and the
 //      search for the layout that writes the file (LayoutSearch)
-//   5. ReadAcquisition, which tells the grid from the layouts
+//   5. ReadAcquisition, which tells the grid from the layouts, and a
+//      suggested plan's positions from both
 
 #include "planner/AcquisitionFile.h"
 
@@ -1494,6 +1495,44 @@ LayoutOutcome ReadLayout(std::string_view text)
     return out;
 }
 
+// A suggested plan's file: one row per position, written where the plan
+// holds them. Its positions are whole millimetres, so the file gives them
+// exactly; it is one when the plan of those positions writes it again line
+// for line (which also checks the shooting order and the angle lines).
+AcquisitionRead ReadSuggested(std::string_view text)
+{
+    AcquisitionRead r;
+    LayoutFile f;
+    LayoutParser parser(text);
+    if (!parser.header(f) || !parser.rows(f) || f.rows.empty() || f.meridiens != 1) return r;
+    if (f.points.size() != f.rows.size() || f.points.size() > kMaxSuggestedPositions) return r;
+    LayoutInput layout;
+    layout.kind = LayoutKind::Suggested;
+    double sum = 0;
+    const ParameterSpec &vd = Spec(Param::ViewDistance);
+    for (const PointSeen &p : f.points) {
+        for (long long v : p.xyz)
+            if (v < -vd.maximum - 1 || v > vd.maximum + 1) return r;
+        const nuk::Point3f q(static_cast<float>(p.xyz[0]), static_cast<float>(p.xyz[1]), static_cast<float>(p.xyz[2]));
+        sum += std::sqrt(double(q.x) * q.x + double(q.y) * q.y + double(q.z) * q.z);
+        layout.positions.push_back(q);
+    }
+    // The file does not hold the view distance; the positions' mean distance
+    // stands for it (the candidates were all at it).
+    PatternInput in = f.in;
+    in.viewDistance = std::clamp(static_cast<int>(std::lround(sum / double(f.points.size()))),
+                                 static_cast<int>(vd.minimum), static_cast<int>(vd.maximum));
+    PatternLists lists;
+    const std::string written = BuildLayout(in, layout, lists);
+    const Trial t = Compare(written, text, 0);
+    if (t.count != 0 || !t.whole) return r;
+    r.ok = true;
+    r.input = in;
+    r.layout = std::move(layout);
+    r.lists = std::move(lists);
+    return r;
+}
+
 } // namespace
 
 // --- 5. reading a file back ---------------------------------------------------------
@@ -1542,7 +1581,10 @@ AcquisitionRead ReadAcquisition(std::string_view text)
     // the file is no nearer a layout than a grid, and the grid's answer,
     // the plainer one, is given.
     LayoutOutcome layout = ReadLayout(text);
-    if (layout.read.ok || layout.headerFits || layout.explained) return std::move(layout.read);
+    if (layout.read.ok) return std::move(layout.read);
+    // No layout writes it: the positions of a suggested plan, perhaps.
+    if (AcquisitionRead suggested = ReadSuggested(text); suggested.ok) return suggested;
+    if (layout.headerFits || layout.explained) return std::move(layout.read);
     // A fault in the grammar is where it is, whatever the kind of file; the
     // grid's reader stops at an angle line that is no grid's.
     if (layout.structural && layout.read.error.line > grid.error.line) return std::move(layout.read);

@@ -154,6 +154,41 @@ std::vector<LayoutDirection> Geodesic(const LayoutInput &l)
     return dirs;
 }
 
+// The stored positions' directions; ring holds the position's index until
+// the shooting order numbers the rings.
+std::vector<LayoutDirection> Suggested(const LayoutInput &l)
+{
+    std::vector<LayoutDirection> dirs;
+    for (const nuk::Point3f &p : l.positions)
+        dirs.push_back(FromVector(Point3d(p.x, p.y, p.z)));
+    return dirs;
+}
+
+// The suggested positions in shooting order: by elevation from the top
+// down, equal elevations by azimuth.
+std::vector<std::size_t> SuggestedOrder(const LayoutInput &l)
+{
+    const std::vector<LayoutDirection> dirs = Suggested(l);
+    std::vector<std::size_t> order(dirs.size());
+    for (std::size_t k = 0; k < order.size(); ++k)
+        order[k] = k;
+    std::stable_sort(order.begin(), order.end(), [&dirs](std::size_t a, std::size_t b) {
+        if (std::fabs(dirs[a].elevation - dirs[b].elevation) > kSameRing) return dirs[a].elevation > dirs[b].elevation;
+        return dirs[a].azimuth < dirs[b].azimuth;
+    });
+    return order;
+}
+
+std::vector<Point3d> SuggestedUnits(const LayoutInput &l)
+{
+    std::vector<Point3d> u;
+    for (const nuk::Point3f &p : l.positions) {
+        const Direction d = DirectionOf(Point3d(p.x, p.y, p.z));
+        if (d.defined) u.push_back(d.unit);
+    }
+    return u;
+}
+
 struct Row {
     int number = 0;
     float height = 0;   // above the object's centre
@@ -183,13 +218,15 @@ const char *LayoutName(LayoutKind k)
         return "spiral";
     case LayoutKind::Geodesic:
         return "geodesic";
+    case LayoutKind::Suggested:
+        return "suggested";
     }
     return "";
 }
 
 std::optional<LayoutKind> ParseLayoutKind(std::string_view name)
 {
-    for (LayoutKind k : kLayoutKinds)
+    for (LayoutKind k : kPlanKinds)
         if (name == LayoutName(k)) return k;
     return std::nullopt;
 }
@@ -206,7 +243,7 @@ bool LayoutTakes(LayoutKind k, LayoutOption o)
         return k == LayoutKind::Geodesic;
     case LayoutOption::MinElevation:
     case LayoutOption::SkipFlagged:
-        return k != LayoutKind::Grid;
+        return k != LayoutKind::Grid && k != LayoutKind::Suggested;
     }
     return false;
 }
@@ -228,6 +265,9 @@ std::string LayoutDescription(const LayoutInput &l)
     case LayoutKind::Geodesic:
         s = "geodesic dome of frequency " + std::to_string(l.frequency) + from;
         break;
+    case LayoutKind::Suggested:
+        return "suggested plan of " + std::to_string(l.positions.size()) +
+               (l.positions.size() == 1 ? " position" : " positions");
     }
     if (l.skipFlagged) s += ", lights below the floor or blocked by the camera left out";
     return s;
@@ -264,6 +304,9 @@ std::vector<LayoutDirection> LayoutDirections(const LayoutInput &l)
     case LayoutKind::Geodesic:
         dirs = Geodesic(l);
         break;
+    case LayoutKind::Suggested:
+        dirs = Suggested(l);
+        break;
     }
     ShootingOrder(dirs);
     return dirs;
@@ -291,13 +334,56 @@ LayoutSpacing NominalSpacing(const LayoutInput &l)
         // An edge of the icosahedron spans acos(1 / sqrt 5) = 63.43 degrees.
         s.along = s.across = std::acos(1.0 / std::sqrt(5.0)) / kDeg / std::max(1, l.frequency);
         break;
+    case LayoutKind::Suggested:
+        // Chosen, not laid out: how close and how far the nearest neighbours are.
+        if (const std::optional<NeighbourAngles> a = NearestNeighbourAngles(SuggestedUnits(l))) {
+            s.along = a->min;
+            s.across = a->max;
+        }
+        break;
     }
     return s;
 }
 
+namespace
+{
+
+// One row per position, as the spiral's, each where the plan holds it.
+std::string BuildSuggested(const PatternInput &in, const LayoutInput &layout, PatternLists &out)
+{
+    out.clear();
+    out.layout = LayoutDescription(layout);
+    const std::vector<std::size_t> order = SuggestedOrder(layout);
+    const LayoutSpacing spacing = NominalSpacing(layout);
+    AcquisitionWriter file;
+    file.header(in, spacing.along, spacing.across, static_cast<int>(order.size()), order.empty() ? 0 : 1);
+    for (std::size_t k = 0; k < order.size(); ++k) {
+        const nuk::Point3f &p = layout.positions[order[k]];
+        const Point3d placed(p.x, p.y, p.z);
+        const double d = std::sqrt(placed * placed);
+        const float distance = static_cast<float>(std::sqrt(double(p.x) * p.x + double(p.z) * p.z));
+        out.positions.push_back(p);
+        out.point_rows.push_back(static_cast<int>(k));
+        out.point_numbers.push_back(0);
+        out.point_vangles.push_back(
+            static_cast<float>(d > 0 ? std::acos(std::clamp(placed.y / d, -1.0, 1.0)) / kDeg : 0.0));
+        out.point_hangles.push_back(static_cast<float>(std::atan2(placed.z, -placed.x) / kDeg));
+        out.row_heights.push_back(p.y);
+        out.row_distances.push_back(distance);
+        file.beginRow(static_cast<int>(k), static_cast<double>(in.objectHeight) + p.y, distance);
+        file.point(0, p);
+        file.endRow();
+    }
+    file.total(out.positions.size());
+    return file.take();
+}
+
+} // namespace
+
 std::string BuildLayout(const PatternInput &in, const LayoutInput &layout, PatternLists &out)
 {
     if (layout.kind == LayoutKind::Grid) return BuildPattern(in, out);
+    if (layout.kind == LayoutKind::Suggested) return BuildSuggested(in, layout, out);
     out.clear();
     out.layout = LayoutDescription(layout);
 

@@ -13,7 +13,10 @@
 //   spiral    N directions on a golden-angle (Fibonacci) spiral over the cap
 //             above the minimum elevation, even by area;
 //   geodesic  the vertices of a subdivided icosahedron, one vertex on the
-//             camera axis, at or above the minimum elevation.
+//             camera axis, at or above the minimum elevation;
+//   suggested positions chosen from the usable positions of another plan
+//             (planner/Suggestion.h); the plan keeps them as they are, in
+//             whole millimetres, whatever the view distance.
 //
 // All are placed at the view distance from the object's centre, in the
 // pattern's frame (x right, y up, z toward the camera; mm). Elevation is
@@ -42,13 +45,20 @@
 namespace planner
 {
 
-enum class LayoutKind { Grid, Rings, Spiral, Geodesic };
+enum class LayoutKind { Grid, Rings, Spiral, Geodesic, Suggested };
 
+// The layouts made from their options alone: the ones --layout and the
+// layout dialog offer. A suggested plan is made by choosing, not by options.
 inline constexpr LayoutKind kLayoutKinds[] = {LayoutKind::Grid, LayoutKind::Rings, LayoutKind::Spiral,
                                               LayoutKind::Geodesic};
+// Every kind a plan can be of.
+inline constexpr LayoutKind kPlanKinds[] = {LayoutKind::Grid, LayoutKind::Rings, LayoutKind::Spiral,
+                                            LayoutKind::Geodesic, LayoutKind::Suggested};
 
-// "grid", "rings", "spiral", "geodesic": the names the command line takes.
+// "grid", "rings", "spiral", "geodesic", "suggested": the names the command
+// line and the plan file take.
 const char *LayoutName(LayoutKind k);
+// Any of kPlanKinds.
 std::optional<LayoutKind> ParseLayoutKind(std::string_view name);
 
 // The layouts' whole-number parameters, in the form of the planner's table
@@ -67,7 +77,13 @@ struct LayoutInput {
     int frequency = LayoutSpec(LayoutParam::Frequency).defaultValue;       // geodesic: divisions of an edge
     int minElevation = LayoutSpec(LayoutParam::MinElevation).defaultValue; // degrees; not the grid's
     bool skipFlagged = false; // leave out lights below the floor or blocked by the camera; not the grid's
+    // suggested: the chosen positions in the pattern's frame, whole mm, in
+    // shooting order.
+    std::vector<nuk::Point3f> positions;
 };
+
+// No suggested plan holds more positions than a spiral can.
+inline constexpr std::size_t kMaxSuggestedPositions = 10000;
 
 // Every option of a layout, for telling which apply to which layout.
 enum class LayoutOption { Rings, TopLight, Count, Frequency, MinElevation, SkipFlagged };
@@ -101,7 +117,8 @@ nuk::Point3f LayoutPosition(const LayoutDirection &direction, double viewDistanc
 // Nominal spacing of neighbouring directions in degrees: along the lowest
 // ring and between rings for the rings layout, the spacing of an even
 // covering of the cap for the spiral, an edge of the subdivided icosahedron
-// for the geodesic layout. The file's two angle lines give these.
+// for the geodesic layout, the smallest and the largest nearest-neighbour
+// angle of a suggested plan. The file's two angle lines give these.
 struct LayoutSpacing {
     double along = 0;  // the "horizontal angle" line
     double across = 0; // the "vertical angle" line
@@ -115,7 +132,8 @@ LayoutSpacing NominalSpacing(const LayoutInput &layout);
 // the ring's centre above the floor, its "distance" the ring's radius) for
 // the rings layout, one row per position (its height above the floor and its
 // horizontal distance from the vertical axis, as for the grid) for the
-// others. Row numbers count the rings or positions from the top, point
+// others. A suggested plan's positions are written where the plan holds
+// them, in shooting order. Row numbers count the rings or positions from the top, point
 // numbers the lights of a ring in shooting order; lights left out leave
 // gaps, as in the grid.
 std::string BuildLayout(const PatternInput &in, const LayoutInput &layout, PatternLists &out);

@@ -45,7 +45,8 @@ bool SameInput(const PatternInput &a, const PatternInput &b)
 bool SameLayout(const LayoutInput &a, const LayoutInput &b)
 {
     return a.kind == b.kind && a.rings == b.rings && a.topLight == b.topLight && a.count == b.count &&
-           a.frequency == b.frequency && a.minElevation == b.minElevation && a.skipFlagged == b.skipFlagged;
+           a.frequency == b.frequency && a.minElevation == b.minElevation && a.skipFlagged == b.skipFlagged &&
+           a.positions == b.positions;
 }
 
 } // namespace
@@ -71,6 +72,28 @@ std::optional<PlanProblem> CheckWhole(const char *key, const ParameterSpec &spec
 std::optional<PlanProblem> CheckValue(const char *key, Value id, double v)
 {
     if (!WithinLimits(Spec(id), v)) return PlanProblem{key, MustText(Spec(id)) + ", got " + NumberText(v)};
+    return std::nullopt;
+}
+
+// A suggested plan's positions: whole millimetres, no farther out than the
+// largest view distance allows, never the centre itself.
+std::optional<PlanProblem> CheckPositions(const LayoutInput &l)
+{
+    const char *const key = "layout.positions";
+    if (l.kind != LayoutKind::Suggested) return std::nullopt;
+    if (l.positions.empty() || l.positions.size() > kMaxSuggestedPositions)
+        return PlanProblem{key, "a suggested plan holds from 1 to " + std::to_string(kMaxSuggestedPositions) +
+                                    " positions, got " + std::to_string(l.positions.size())};
+    const double reach = Spec(Param::ViewDistance).maximum + 1.0;
+    for (std::size_t k = 0; k < l.positions.size(); ++k) {
+        const nuk::Point3f &p = l.positions[k];
+        const std::string which = "position " + std::to_string(k + 1) + " ";
+        for (const float v : {p.x, p.y, p.z})
+            if (!std::isfinite(v) || std::fabs(v) > reach || v != std::trunc(v))
+                return PlanProblem{key, which + "must be three whole numbers of mm from " + NumberText(-reach) +
+                                            " to " + NumberText(reach)};
+        if (p.x == 0 && p.y == 0 && p.z == 0) return PlanProblem{key, which + "is the object's centre"};
+    }
     return std::nullopt;
 }
 
@@ -107,6 +130,7 @@ std::optional<PlanProblem> ValidatePlan(const Plan &p)
     for (const auto &w : layoutWholes)
         if (auto problem = CheckWhole(w.key, LayoutSpec(w.id), w.value)) return problem;
     if (!ParseLayoutKind(LayoutName(p.layout.kind))) return PlanProblem{"layout.kind", "unknown layout"};
+    if (auto problem = CheckPositions(p.layout)) return problem;
 
     if (p.framing) {
         if (auto problem = CheckValue("framing.sensor_width", Value::SensorWidth, p.framing->sensorWidth))

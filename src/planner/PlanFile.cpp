@@ -128,6 +128,31 @@ private:
     const Json *j_ = nullptr;
 };
 
+// layout.positions: [[x, y, z], ...] in whole mm.
+std::vector<nuk::Point3f> PositionsOf(const Json &doc)
+{
+    const char *const key = "layout.positions";
+    const auto layout = doc.find("layout");
+    const auto list = layout->find("positions");
+    if (list == layout->end()) Fail(key, "a suggested plan lists its positions");
+    if (!list->is_array()) Fail(key, "must be a list of positions [x, y, z] in mm");
+    std::vector<nuk::Point3f> out;
+    for (const Json &q : *list) {
+        const std::string which = "position " + std::to_string(out.size() + 1);
+        if (!q.is_array() || q.size() != 3) Fail(key, which + " must be [x, y, z] in mm");
+        float v[3];
+        for (int c = 0; c < 3; ++c) {
+            if (!q[c].is_number_integer()) Fail(key, which + " must be three whole numbers of mm");
+            const std::int64_t w = q[c].get<std::int64_t>();
+            if (w < -100000 || w > 100000) Fail(key, which + " lies far outside any dome");
+            v[c] = static_cast<float>(w);
+        }
+        out.emplace_back(v[0], v[1], v[2]);
+        if (out.size() > kMaxSuggestedPositions) break;
+    }
+    return out;
+}
+
 Plan PlanOf(const Json &doc)
 {
     if (!doc.is_object()) Fail({}, std::string("not a plan file: the document is ") + TypeName(doc));
@@ -163,7 +188,7 @@ Plan PlanOf(const Json &doc)
     std::string kind = LayoutName(p.layout.kind);
     layout.text("kind", kind);
     const std::optional<LayoutKind> k = ParseLayoutKind(kind);
-    if (!k) Fail("layout.kind", "unknown layout '" + kind + "': grid, rings, spiral or geodesic");
+    if (!k) Fail("layout.kind", "unknown layout '" + kind + "': grid, rings, spiral, geodesic or suggested");
     p.layout.kind = *k;
     layout.whole("rings", LayoutSpec(LayoutParam::Rings), p.layout.rings);
     layout.flag("top_light", p.layout.topLight);
@@ -171,6 +196,7 @@ Plan PlanOf(const Json &doc)
     layout.whole("frequency", LayoutSpec(LayoutParam::Frequency), p.layout.frequency);
     layout.whole("min_elevation", LayoutSpec(LayoutParam::MinElevation), p.layout.minElevation);
     layout.flag("skip_flagged", p.layout.skipFlagged);
+    if (p.layout.kind == LayoutKind::Suggested) p.layout.positions = PositionsOf(doc);
 
     const Section framing(doc, "framing");
     if (framing.present()) {
@@ -303,6 +329,15 @@ std::string PlanText(const Plan &p, std::string_view previous)
     layout["frequency"] = p.layout.frequency;
     layout["min_elevation"] = p.layout.minElevation;
     layout["skip_flagged"] = p.layout.skipFlagged;
+    if (p.layout.kind == LayoutKind::Suggested) {
+        Json positions = Json::array();
+        for (const nuk::Point3f &q : p.layout.positions)
+            positions.push_back(
+                {static_cast<long long>(q.x), static_cast<long long>(q.y), static_cast<long long>(q.z)});
+        layout["positions"] = positions;
+    } else {
+        layout.erase("positions");
+    }
 
     if (p.framing) {
         Json &framing = section("framing");

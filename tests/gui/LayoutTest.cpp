@@ -169,10 +169,12 @@ private slots:
         QVERIFY(form->document->generated() && form->document->generated()->layout.kind == LayoutKind::Spiral);
         QCOMPARE(written(), expectedFile(form->document->plan().layout));
 
-        // "distributed subsamping" still does nothing.
+        // "distributed subsamping" only opens its dialog: the plan stays.
         const std::vector<nuk::Point3f> before = form->document->pattern().positions;
         QTest::mouseClick(form->Button3, Qt::LeftButton);
         QVERIFY(form->document->pattern().positions == before);
+        for (QDialog *s : form->findChildren<QDialog *>(QStringLiteral("SuggestDialog")))
+            s->reject();
 
         // Back to the grid: today's file, byte for byte, and its fields again.
         d = open();

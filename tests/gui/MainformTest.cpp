@@ -796,11 +796,15 @@ private slots:
         QCOMPARE(form->Memo1->toPlainText(), QStringLiteral("Program Started"));
     }
 
-    void deadButtonDoesNothing()
+    // "distributed subsamping" opens "Suggest a plan" and changes nothing by itself.
+    void suggestButtonChangesNothingByItself()
     {
         ScratchDir dir;
         form->CSE_size->setValue(600);
         QTest::mouseClick(form->Button3, Qt::LeftButton);
+        const QList<QDialog *> dialogs = form->findChildren<QDialog *>(QStringLiteral("SuggestDialog"));
+        QCOMPARE(dialogs.size(), 1);
+        dialogs.front()->reject();
         QCOMPARE(form->document->plan().input.objectSize, 250);
         QVERIFY(form->document->pattern().positions.empty());
         QVERIFY(!QFile::exists(dir.file("acquisition.txt")));
