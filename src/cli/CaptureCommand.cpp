@@ -20,11 +20,10 @@
 #include "capture/ImageSet.h"
 #include "cli/Commands.h"
 #include "cli/PlanOptions.h"
+#include "cli/RenderInput.h"
 #include "coverage/Placement.h"
-#include "nuk/Mesh/ModelLoad.h"
 #include "planner/LightExport.h"
 #include "planner/Plan.h"
-#include "planner/Stage.h"
 
 namespace cli
 {
@@ -47,47 +46,22 @@ int RunCapture(const CaptureCommandOptions &opt)
 {
     const std::optional<capture::ImageFormat> format = capture::ParseImageFormat(opt.format);
     if (!format) return Complain("capture", BadValue("--format", "must be png16, png8 or jpg", opt.format));
-    if (opt.samples < 1 || opt.samples > capture::kMaxSamples)
-        return Complain("capture", BadValue("--samples",
-                                            "must be a whole number from 1 to " + std::to_string(capture::kMaxSamples),
-                                            std::to_string(opt.samples)));
-    int width = 0, height = 0;
-    if (!opt.resolution.empty()) {
-        char x = 0;
-        char rest = 0;
-        if (std::sscanf(opt.resolution.c_str(), "%d%c%d%c", &width, &x, &height, &rest) != 3 ||
-            (x != 'x' && x != 'X') || width < 1 || height < 1 || width > 16384 || height > 16384)
-            return Complain(
-                "capture", BadValue("--resolution", "must be WIDTHxHEIGHT in pixels, 1 to 16384 each", opt.resolution));
-    }
-
-    planner::Plan plan;
-    planner::PatternLists lists;
-    const int loaded = opt.plan.load("capture", plan, lists, nullptr);
-    if (loaded != kOk) return loaded;
-    if (!plan.framing)
-        return Complain("capture", "the camera's framing is needed: give --sensor and --focal, or a plan with them");
-    if (!opt.model.empty()) plan.modelPath = opt.model;
-    if (plan.modelPath.empty()) return Complain("capture", "MODEL is needed: name the model, or a plan with a model");
+    RenderInput in;
+    const int read = LoadRenderInput("capture", opt.plan, opt.model, opt.samples, opt.resolution, in);
+    if (read != kOk) return read;
+    const planner::Plan &plan = in.plan;
+    const planner::PatternLists &lists = in.lists;
     // The lights first: a plan without a usable one is said before the model is read.
     std::string error;
     if (!capture::PlanSetUp(plan, lists, coverage::Placement{}, 1, 1, *format, error))
         return error == capture::kNoUsableLight ? Fail(error) : Complain("capture", error);
 
-    auto mesh = std::make_unique<AMesh>();
-    const nuk::ModelLoadResult load = nuk::LoadModel(*mesh, plan.modelPath.c_str());
-    if (!load.ok()) return Fail("cannot load " + plan.modelPath + ": " + load.reason);
     coverage::Placement placement;
-    if (plan.fitModel) placement = coverage::FitToObject(mesh->box, static_cast<float>(plan.input.objectSize));
-    const bool colours = load.format == nuk::ModelFormat::Ply && (load.mask & nuk::PLYMASK_VERTCOLOR) != 0;
-    const planner::Stage stage =
-        planner::StageOf(plan.input.objectSize, plan.input.objectHeight, plan.input.cameraDistance);
-    auto scene = capture::CaptureScene::Build(capture::SceneModel::FromMesh(*mesh, placement, colours), stage, error);
-    mesh.reset();
-    if (!scene) return Fail(error);
+    const std::unique_ptr<capture::CaptureScene> scene = LoadRenderScene("capture", plan, placement);
+    if (!scene) return kFailure;
 
     const std::optional<capture::SetUp> setUp =
-        capture::PlanSetUp(plan, lists, placement, width, height, *format, error);
+        capture::PlanSetUp(plan, lists, placement, in.width, in.height, *format, error);
     if (!setUp) return Fail(error);
     capture::CaptureOptions co;
     co.samples = opt.samples;

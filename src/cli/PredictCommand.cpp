@@ -21,10 +21,9 @@
 #include "capture/CaptureScene.h"
 #include "cli/Commands.h"
 #include "cli/PlanOptions.h"
+#include "cli/RenderInput.h"
 #include "coverage/Placement.h"
-#include "nuk/Mesh/ModelLoad.h"
 #include "planner/Plan.h"
-#include "planner/Stage.h"
 #include "plot/ErrorMap.h"
 #include "plot/PlanPlot.h"
 #include "predict/Predict.h"
@@ -219,25 +218,12 @@ bool WriteMaps(const std::string &dir, const predict::Prediction &r, Json &files
 
 int RunPredict(const PredictCommandOptions &opt)
 {
-    if (opt.samples < 1 || opt.samples > capture::kMaxSamples)
-        return Complain("predict",
-                        BadValue("--samples", "must be a whole number from 1 to 64", std::to_string(opt.samples)));
-    int width = 0, height = 0;
-    if (!opt.resolution.empty()) {
-        char x = 0, rest = 0;
-        if (std::sscanf(opt.resolution.c_str(), "%d%c%d%c", &width, &x, &height, &rest) != 3 ||
-            (x != 'x' && x != 'X') || width < 1 || height < 1 || width > 16384 || height > 16384)
-            return Complain(
-                "predict", BadValue("--resolution", "must be WIDTHxHEIGHT in pixels, 1 to 16384 each", opt.resolution));
-    }
-    planner::Plan plan;
-    planner::PatternLists lists;
-    const int loaded = opt.plan.load("predict", plan, lists, nullptr);
-    if (loaded != kOk) return loaded;
-    if (!plan.framing)
-        return Complain("predict", "the camera's framing is needed: give --sensor and --focal, or a plan with them");
-    if (!opt.model.empty()) plan.modelPath = opt.model;
-    if (plan.modelPath.empty()) return Complain("predict", "MODEL is needed: name the model, or a plan with a model");
+    RenderInput in;
+    const int read = LoadRenderInput("predict", opt.plan, opt.model, opt.samples, opt.resolution, in);
+    if (read != kOk) return read;
+    const planner::Plan &plan = in.plan;
+    const planner::PatternLists &lists = in.lists;
+    int width = in.width, height = in.height;
     if (opt.resolution.empty()) {
         width = kPredictWidth;
         height = capture::DefaultHeight(*plan.framing, width);
@@ -249,18 +235,10 @@ int RunPredict(const PredictCommandOptions &opt)
         if (k < usable.size() && usable[k]) lights.push_back(lists.positions[k]);
     if (lights.empty()) return Fail("the plan has no usable light");
 
-    auto mesh = std::make_unique<AMesh>();
-    const nuk::ModelLoadResult load = nuk::LoadModel(*mesh, plan.modelPath.c_str());
-    if (!load.ok()) return Fail("cannot load " + plan.modelPath + ": " + load.reason);
     coverage::Placement placement;
-    if (plan.fitModel) placement = coverage::FitToObject(mesh->box, static_cast<float>(plan.input.objectSize));
-    const bool colours = load.format == nuk::ModelFormat::Ply && (load.mask & nuk::PLYMASK_VERTCOLOR) != 0;
-    const planner::Stage stage =
-        planner::StageOf(plan.input.objectSize, plan.input.objectHeight, plan.input.cameraDistance);
+    const std::unique_ptr<capture::CaptureScene> scene = LoadRenderScene("predict", plan, placement);
+    if (!scene) return kFailure;
     std::string error;
-    auto scene = capture::CaptureScene::Build(capture::SceneModel::FromMesh(*mesh, placement, colours), stage, error);
-    mesh.reset();
-    if (!scene) return Fail(error);
 
     const capture::Camera camera = capture::MakeCamera(*plan.framing, plan.input.cameraDistance, width, height);
     predict::PredictOptions po;

@@ -69,6 +69,18 @@ private:
         return form->findChild<PreviewDialog *>();
     }
 
+    // The block loaded, a grid of 45-degree steps generated, the framing known.
+    bool blockPlan()
+    {
+        if (!guitest::WriteText(dir->file(QStringLiteral("block.ply")), BlockPly())) return false;
+        if (form->LoadModel(dir->file(QStringLiteral("block.ply"))) != 0) return false;
+        form->CSE_hangle->setValue(45);
+        form->CSE_vangle->setValue(45);
+        QTest::mouseClick(form->Button2, Qt::LeftButton);
+        form->document->setReportOptions(planner::Framing{36, 24, 50}, 10);
+        return true;
+    }
+
 private slots:
     void init()
     {
@@ -133,12 +145,7 @@ private slots:
 
     void keysAndStripStepThroughTheLights()
     {
-        QVERIFY(guitest::WriteText(dir->file(QStringLiteral("block.ply")), BlockPly()));
-        QCOMPARE(form->LoadModel(dir->file(QStringLiteral("block.ply"))), 0);
-        form->CSE_hangle->setValue(45);
-        form->CSE_vangle->setValue(45);
-        QTest::mouseClick(form->Button2, Qt::LeftButton);
-        form->document->setReportOptions(planner::Framing{36, 24, 50}, 10);
+        QVERIFY(blockPlan());
         PreviewDialog *d = open();
         QVERIFY(d);
         QTRY_VERIFY_WITH_TIMEOUT(d->Pass() >= 1, 30000);
@@ -168,12 +175,7 @@ private slots:
     // nothing written over a folder that is there.
     void saveWritesTheImageSet()
     {
-        QVERIFY(guitest::WriteText(dir->file(QStringLiteral("block.ply")), BlockPly()));
-        QCOMPARE(form->LoadModel(dir->file(QStringLiteral("block.ply"))), 0);
-        form->CSE_hangle->setValue(45);
-        form->CSE_vangle->setValue(45);
-        QTest::mouseClick(form->Button2, Qt::LeftButton);
-        form->document->setReportOptions(planner::Framing{36, 24, 50}, 10);
+        QVERIFY(blockPlan());
         PreviewDialog *d = open();
         QVERIFY(d);
         QTRY_VERIFY_WITH_TIMEOUT(d->saveButton->isEnabled(), 30000);
