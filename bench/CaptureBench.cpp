@@ -107,20 +107,23 @@ void Capture(benchmark::State &state, int packet, const char *name, bool all = f
 {
     const Fixture &fx = fixture();
     const std::vector<nuk::Point3f> &lights = all ? fx.all : fx.lights;
-    Timer t;
+    Timer t, primary;
     std::size_t rays = 0;
     for (auto _ : state) {
         t.start();
+        primary.start();
         capture::Renderer r(*fx.scene, fx.camera, Options(packet, samples));
         std::string error;
         if (!r.TracePrimary(nullptr, error)) state.SkipWithError(error.c_str());
-        const capture::CaptureResult res =
-            r.Render(lights, [](std::size_t, const std::vector<float> &, std::string &) { return true; }, nullptr);
+        primary.stop();
+        const capture::CaptureResult res = r.Render(
+            lights, [](std::size_t, const std::vector<float> &, std::string &) { return true; }, nullptr);
         t.stop();
         if (!res.ok) state.SkipWithError(res.error.c_str());
         rays = res.shadowRays;
     }
     g_times[name] = t;
+    g_times[std::string(name) + " primary"] = primary;
     g_rays[name] = rays;
     state.counters["shadow_rays"] = double(rays);
 }
@@ -144,10 +147,10 @@ void BM_Floor(benchmark::State &state)
     const capture::Camera &cam = fx.camera;
     const unsigned threads = nuk::ThreadsOr(0);
     const RTCScene scene = fx.scene->handle();
-    Timer t;
+    Timer t, primaryTime;
     std::size_t rays = 0;
     for (auto _ : state) {
-        std::atomic<std::size_t> nextRow{0}, nextLight{0}, total{0};
+        std::atomic<std::size_t> nextRow{0}, nextBand{0}, total{0};
         auto primary = [&] {
             RTCIntersectContext ctx;
             rtcInitIntersectContext(&ctx);
@@ -169,6 +172,8 @@ void BM_Floor(benchmark::State &state)
                 }
             }
         };
+        // Shadow rays band by band, every light over a band, as the capture
+        // orders them.
         auto shadows = [&] {
             RTCIntersectContext ctx;
             rtcInitIntersectContext(&ctx);
@@ -176,50 +181,57 @@ void BM_Floor(benchmark::State &state)
             alignas(64) RTCRay16 p;
             alignas(64) int valid[16];
             std::size_t local = 0;
+            constexpr std::size_t kBandPixels = 4096;
+            const std::size_t pixels = samples.size();
             for (;;) {
-                const std::size_t l = nextLight.fetch_add(1);
-                if (l >= fx.lights.size()) break;
-                const nuk::Point3f &light = fx.lights[l];
-                int n = 0;
-                auto flush = [&] {
-                    for (int k = n; k < 16; ++k)
-                        valid[k] = 0;
-                    rtcOccluded16(valid, scene, &ctx, &p);
-                    benchmark::DoNotOptimize(p.tfar[0]);
-                    local += std::size_t(n);
-                    n = 0;
-                };
-                for (std::size_t i = 0; i < samples.size(); ++i) {
-                    if (!hit[i]) continue;
-                    const nuk::Point3f d = light - samples[i].origin;
-                    const nuk::Point3f &nn = samples[i].normal;
-                    if (!(nn.x * d.x + nn.y * d.y + nn.z * d.z > 0)) continue;
-                    p.org_x[n] = samples[i].origin.x;
-                    p.org_y[n] = samples[i].origin.y;
-                    p.org_z[n] = samples[i].origin.z;
-                    p.dir_x[n] = d.x;
-                    p.dir_y[n] = d.y;
-                    p.dir_z[n] = d.z;
-                    p.tnear[n] = 0;
-                    p.tfar[n] = 1;
-                    p.time[n] = 0;
-                    p.mask[n] = 0xFFFFFFFFu;
-                    p.id[n] = 0;
-                    p.flags[n] = 0;
-                    valid[n] = -1;
-                    if (++n == 16) flush();
+                const std::size_t b = nextBand.fetch_add(1);
+                if (b * kBandPixels >= pixels) break;
+                const std::size_t p0 = b * kBandPixels, p1 = std::min(pixels, p0 + kBandPixels);
+                for (const nuk::Point3f &light : fx.lights) {
+                    int n = 0;
+                    auto flush = [&] {
+                        for (int k = n; k < 16; ++k)
+                            valid[k] = 0;
+                        rtcOccluded16(valid, scene, &ctx, &p);
+                        benchmark::DoNotOptimize(p.tfar[0]);
+                        local += std::size_t(n);
+                        n = 0;
+                    };
+                    for (std::size_t i = p0; i < p1; ++i) {
+                        if (!hit[i]) continue;
+                        const nuk::Point3f d = light - samples[i].origin;
+                        const nuk::Point3f &nn = samples[i].normal;
+                        if (!(nn.x * d.x + nn.y * d.y + nn.z * d.z > 0)) continue;
+                        p.org_x[n] = samples[i].origin.x;
+                        p.org_y[n] = samples[i].origin.y;
+                        p.org_z[n] = samples[i].origin.z;
+                        p.dir_x[n] = d.x;
+                        p.dir_y[n] = d.y;
+                        p.dir_z[n] = d.z;
+                        p.tnear[n] = 0;
+                        p.tfar[n] = 1;
+                        p.time[n] = 0;
+                        p.mask[n] = 0xFFFFFFFFu;
+                        p.id[n] = 0;
+                        p.flags[n] = 0;
+                        valid[n] = -1;
+                        if (++n == 16) flush();
+                    }
+                    if (n) flush();
                 }
-                if (n) flush();
             }
             total += local;
         };
         t.start();
+        primaryTime.start();
         nuk::RunOnThreads(threads, [&](unsigned) { primary(); });
+        primaryTime.stop();
         nuk::RunOnThreads(threads, [&](unsigned) { shadows(); });
         t.stop();
         rays = total.load();
     }
     g_times["floor"] = t;
+    g_times["floor primary"] = primaryTime;
     g_rays["floor"] = rays;
     state.counters["shadow_rays"] = double(rays);
 }
@@ -234,6 +246,9 @@ void summary()
                 c.wall.best, c.cpu.best, c.wall.best / double(fx.lights.size()), f.wall.best, f.cpu.best);
     std::printf("capture / floor: %.3f (processor time), %.3f (wall)\n", c.cpu.best / f.cpu.best,
                 c.wall.best / f.wall.best);
+    const Timer &cp = g_times["capture primary"], &fp = g_times["floor primary"];
+    std::printf("  camera rays: capture %.3f s processor, floor %.3f s; the rest: capture %.3f s, floor %.3f s\n",
+                cp.cpu.best, fp.cpu.best, c.cpu.best - cp.cpu.best, f.cpu.best - fp.cpu.best);
     std::printf("shadow rays %zu (floor %zu): packets %.2f M per processor second in the capture, single rays %.2f M "
                 "(capture single %.3f s processor; packets / single speed %.3f)\n",
                 g_rays["capture"], g_rays["floor"], double(g_rays["capture"]) / c.cpu.best / 1e6,

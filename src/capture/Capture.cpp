@@ -11,14 +11,30 @@
 
 #include "nuk/Parallel.h"
 
+#if defined(__SSE__)
+#include <xmmintrin.h>
+#endif
+
 namespace capture
 {
 namespace
 {
 
-// Pixels per work item of the shadow pass: a multiple of 64, so that the
-// items of one light write disjoint words of its bits whatever the samples.
+// Pixels per work item of the passes over the lights: a multiple of 64, so
+// that the items of one light write disjoint words of its bits whatever the
+// samples; at most kBand (the band's samples stay in the processor's cache
+// while every light is traced over it), and small images still cut into
+// enough items for the threads and the progress.
 constexpr std::size_t kBand = 4096;
+std::size_t BandPixels(std::size_t pixels)
+{
+    const std::size_t aim = (pixels / 128 + 63) / 64 * 64;
+    return std::clamp<std::size_t>(aim, 64, kBand);
+}
+// Finished images held at once per thread before they go to the sink, and
+// at most in all.
+constexpr std::size_t kImagesPerThread = 2;
+constexpr std::size_t kMaxInFlight = 64;
 
 std::uint64_t Mix(std::uint64_t x)
 {
@@ -51,12 +67,12 @@ public:
         if (progress_ && !progress_(done_, total_)) cancelled_ = true;
         return !cancelled_;
     }
-    bool cancelled() const { return cancelled_; }
+    bool cancelled() const { return cancelled_.load(); }
 
 private:
     const Progress &progress_;
     std::size_t total_, done_ = 0;
-    bool cancelled_ = false;
+    std::atomic<bool> cancelled_{false};
     std::mutex lock_;
 };
 
@@ -175,18 +191,40 @@ bool Renderer::TracePrimary(const Progress &progress, std::string &error)
     return true;
 }
 
-void Renderer::shadeBand(const nuk::Point3f &light, std::size_t p0, std::size_t p1, const std::uint64_t *bitsIn,
-                         std::uint64_t *bitsOut, float *out, std::size_t &rays) const
+namespace
+{
+
+// Where a light comes from at a sample: the vector toward the lamp, or its
+// unit direction for a light at infinity.
+struct Toward {
+    nuk::Point3f at;
+    bool directional;
+    explicit Toward(const nuk::Point3f &light, bool dir) : at(light), directional(dir)
+    {
+        if (!dir) return;
+        const float len = light.Norm();
+        at = len > 0 ? light / len : nuk::Point3f(0, 0, 1);
+    }
+    nuk::Point3f from(const nuk::Point3f &origin) const { return directional ? at : at - origin; }
+};
+
+// cos(incidence) / r^2 (no 1/r^2 for a light at infinity) times the
+// sample's weight, from |d|^2 and n.d of the vector d toward the light: the
+// sample's value is its albedo times this.
+float Irradiance(float len2, float dot, float weight, bool directional)
+{
+    const float cosine = dot / std::sqrt(len2);
+    return directional ? cosine * weight : cosine * weight / len2;
+}
+
+} // namespace
+
+void Renderer::traceBand(const nuk::Point3f &light, std::size_t p0, std::size_t p1, std::uint64_t *bits, float *out,
+                         std::size_t &rays) const
 {
     const std::size_t n = std::size_t(options_.samples);
     const float weight = 1.0f / float(n);
-    const bool directional = options_.directional;
-    nuk::Point3f toward = light;
-    if (directional) {
-        const float len = light.Norm();
-        toward = len > 0 ? light / len : nuk::Point3f(0, 0, 1);
-    }
-    std::fill(out, out + 3 * (p1 - p0), 0.0f);
+    const Toward toward(light, options_.directional);
 
     RTCIntersectContext context;
     rtcInitIntersectContext(&context);
@@ -194,16 +232,21 @@ void Renderer::shadeBand(const nuk::Point3f &light, std::size_t p0, std::size_t 
     alignas(64) RTCRay16 packet;
     alignas(64) int valid[16];
     std::size_t pendingIndex[16], pendingPixel[16];
-    nuk::Point3f pendingValue[16];
+    float pendingValue[16];
     int pending = 0;
-    const float far = directional ? std::numeric_limits<float>::infinity() : 1.0f;
+    std::size_t traced = 0; // counted here: the callers' counters of the threads share a cache line
+    const float far = toward.directional ? std::numeric_limits<float>::infinity() : 1.0f;
 
-    auto accept = [&](std::size_t i, std::size_t p, const nuk::Point3f &value) {
+    // An unshadowed sample: its bit, and, in the object's pixels (the only
+    // ones the exposure looks at), its value into its pixel.
+    auto accept = [&](std::size_t i, std::size_t p, float irradiance) {
+        bits[i / 64] |= std::uint64_t(1) << (i % 64);
+        if (!(irradiance > 0)) return;
+        const nuk::Point3f v = samples_[i].albedo * irradiance;
         float *o = out + 3 * (p - p0);
-        o[0] += value.x;
-        o[1] += value.y;
-        o[2] += value.z;
-        if (bitsOut) bitsOut[i / 64] |= std::uint64_t(1) << (i % 64);
+        o[0] += v.x;
+        o[1] += v.y;
+        o[2] += v.z;
     };
     auto flush = [&]() {
         if (pending == 0) return;
@@ -212,26 +255,21 @@ void Renderer::shadeBand(const nuk::Point3f &light, std::size_t p0, std::size_t 
         rtcOccluded16(valid, scene_.handle(), &context, &packet);
         for (int k = 0; k < pending; ++k)
             if (packet.tfar[k] >= 0.0f) accept(pendingIndex[k], pendingPixel[k], pendingValue[k]);
-        rays += std::size_t(pending);
+        traced += std::size_t(pending);
         pending = 0;
     };
 
-    for (std::size_t p = p0; p < p1; ++p)
-        for (std::size_t s = 0; s < n; ++s) {
-            const std::size_t i = p * n + s;
+    for (std::size_t p = p0; p < p1; ++p) {
+        const bool object = maps_.masked(p);
+        for (std::size_t i = p * n, end = i + n; i < end; ++i) {
             if (!hit_[i]) continue;
             const Sample &sm = samples_[i];
-            const nuk::Point3f d = directional ? toward : light - sm.origin;
+            const nuk::Point3f d = toward.from(sm.origin);
             const float len2 = Dot(d, d);
-            if (!(len2 > 0)) continue;
-            const float len = std::sqrt(len2);
-            const float cosine = Dot(sm.normal, d) / len;
-            if (!(cosine > 0)) continue;
-            const nuk::Point3f value = sm.albedo * (directional ? cosine * weight : cosine * weight / len2);
-            if (bitsIn) {
-                if (bitsIn[i / 64] >> (i % 64) & 1u) accept(i, p, value);
-                continue;
-            }
+            const float dot = Dot(sm.normal, d);
+            if (!(len2 > 0) || !(dot > 0)) continue;
+            // Worked out while the rays before it are traced; 0 off the object.
+            const float irradiance = object ? Irradiance(len2, dot, weight, toward.directional) : 0.0f;
             if (options_.packet == 1) {
                 RTCRay r;
                 r.org_x = sm.origin.x;
@@ -247,8 +285,8 @@ void Renderer::shadeBand(const nuk::Point3f &light, std::size_t p0, std::size_t 
                 r.id = 0;
                 r.flags = 0;
                 rtcOccluded1(scene_.handle(), &context, &r);
-                ++rays;
-                if (r.tfar >= 0.0f) accept(i, p, value);
+                ++traced;
+                if (r.tfar >= 0.0f) accept(i, p, irradiance);
                 continue;
             }
             const int k = pending++;
@@ -267,10 +305,97 @@ void Renderer::shadeBand(const nuk::Point3f &light, std::size_t p0, std::size_t 
             valid[k] = -1;
             pendingIndex[k] = i;
             pendingPixel[k] = p;
-            pendingValue[k] = value;
+            pendingValue[k] = irradiance;
             if (pending == 16) flush();
         }
+    }
     flush();
+    rays += traced;
+}
+
+namespace
+{
+
+// Four lights at once in pass 2: a value per light in the lanes.
+using F4 = float __attribute__((vector_size(16)));
+using I4 = std::int32_t __attribute__((vector_size(16)));
+constexpr std::size_t kLanes = 4;
+
+F4 Sqrt(F4 x)
+{
+#if defined(__SSE__)
+    return F4(_mm_sqrt_ps(__m128(x)));
+#else
+    return F4{std::sqrt(x[0]), std::sqrt(x[1]), std::sqrt(x[2]), std::sqrt(x[3])};
+#endif
+}
+
+} // namespace
+
+void Renderer::shadeBand(const nuk::Point3f *lights, std::size_t count, const std::uint64_t *const *bits,
+                         std::size_t p0, std::size_t p1, float scale, float *const *out) const
+{
+    const std::size_t n = std::size_t(options_.samples);
+    const float weight = scale / float(n);
+    const bool directional = options_.directional;
+    std::vector<float> spare; // where the lanes past the last light write
+    for (std::size_t l0 = 0; l0 < count; l0 += kLanes) {
+        const std::size_t lanes = std::min(kLanes, count - l0);
+        // Lanes past the last light repeat it and stay dark.
+        F4 lx, ly, lz;
+        const std::uint64_t *laneBits[kLanes];
+        float *laneOut[kLanes];
+        I4 laneOn;
+        if (lanes < kLanes) spare.resize(3 * (p1 - p0));
+        for (std::size_t k = 0; k < kLanes; ++k) {
+            const std::size_t l = l0 + std::min(k, lanes - 1);
+            const Toward toward(lights[l], directional);
+            lx[k] = toward.at.x;
+            ly[k] = toward.at.y;
+            lz[k] = toward.at.z;
+            laneBits[k] = bits[l];
+            laneOut[k] = k < lanes ? out[l] : spare.data();
+            laneOn[k] = k < lanes ? -1 : 0;
+        }
+        // The samples word by word of the bits (a band starts on a word), the
+        // pixel and the sample in it counted along.
+        F4 r = {0, 0, 0, 0}, g = r, b = r;
+        std::size_t p = p0, s = 0;
+        for (std::size_t i = p0 * n, end = p1 * n; i < end;) {
+            const std::size_t w = i / 64, wordEnd = std::min(end, (w + 1) * 64);
+            const std::uint64_t w0 = laneBits[0][w], w1 = laneBits[1][w], w2 = laneBits[2][w], w3 = laneBits[3][w];
+            for (; i < wordEnd; ++i) {
+                const unsigned bit = unsigned(i % 64);
+                const I4 lit = I4{-std::int32_t(w0 >> bit & 1u), -std::int32_t(w1 >> bit & 1u),
+                                  -std::int32_t(w2 >> bit & 1u), -std::int32_t(w3 >> bit & 1u)} &
+                               laneOn;
+                if (lit[0] | lit[1] | lit[2] | lit[3]) {
+                    // As Irradiance() works it out, lane by lane.
+                    const Sample &sm = samples_[i];
+                    const F4 dx = directional ? lx : lx - sm.origin.x;
+                    const F4 dy = directional ? ly : ly - sm.origin.y;
+                    const F4 dz = directional ? lz : lz - sm.origin.z;
+                    const F4 len2 = dx * dx + dy * dy + dz * dz;
+                    const F4 dot = sm.normal.x * dx + sm.normal.y * dy + sm.normal.z * dz;
+                    const F4 cosine = dot / Sqrt(len2);
+                    F4 irradiance = directional ? cosine * weight : cosine * weight / len2;
+                    irradiance = F4(I4(irradiance) & lit);
+                    r += sm.albedo.x * irradiance;
+                    g += sm.albedo.y * irradiance;
+                    b += sm.albedo.z * irradiance;
+                }
+                if (++s < n) continue;
+                const std::size_t q = 3 * (p - p0);
+                laneOut[0][q] = r[0], laneOut[0][q + 1] = g[0], laneOut[0][q + 2] = b[0];
+                laneOut[1][q] = r[1], laneOut[1][q + 1] = g[1], laneOut[1][q + 2] = b[1];
+                laneOut[2][q] = r[2], laneOut[2][q + 1] = g[2], laneOut[2][q + 2] = b[2];
+                laneOut[3][q] = r[3], laneOut[3][q + 1] = g[3], laneOut[3][q + 2] = b[3];
+                r = g = b = F4{0, 0, 0, 0};
+                s = 0;
+                ++p;
+            }
+        }
+    }
 }
 
 CaptureResult Renderer::Render(const std::vector<nuk::Point3f> &lights, const ImageSink &sink, const Progress &progress)
@@ -287,10 +412,15 @@ CaptureResult Renderer::Render(const std::vector<nuk::Point3f> &lights, const Im
     }
     const std::size_t n = std::size_t(options_.samples);
     const std::size_t words = (pixels * n + 63) / 64;
-    const std::size_t bands = (pixels + kBand - 1) / kBand;
+    const std::size_t band = BandPixels(pixels);
+    const std::size_t bands = (pixels + band - 1) / band;
     const int threads = ThreadCount(options_.threads);
+    const std::size_t inFlight = std::min(
+        {lights.size(), (kImagesPerThread * std::size_t(threads) + kLanes - 1) / kLanes * kLanes, kMaxInFlight});
+    const std::size_t groups = (lights.size() + inFlight - 1) / inFlight;
     std::vector<std::uint64_t> bits;
     std::vector<std::vector<float>> candidates(static_cast<std::size_t>(threads));
+    std::vector<float> floor(static_cast<std::size_t>(threads), 0.0f); // below this a value cannot be a candidate
     std::vector<std::size_t> lit(static_cast<std::size_t>(threads), 0), rays(static_cast<std::size_t>(threads), 0);
     const std::size_t keep =
         static_cast<std::size_t>(std::ceil(kExposureShare * double(maps_.objectPixels) * double(lights.size()))) + 1;
@@ -301,27 +431,35 @@ CaptureResult Renderer::Render(const std::vector<nuk::Point3f> &lights, const Im
         return r;
     }
 
-    ProgressGate gate(progress, lights.size() * bands + lights.size());
-    // Pass 1: shadow rays, the bits, the exposure's candidates.
-    bool done = RunItems(lights.size() * bands, threads, r.error, [&](std::size_t item, int t) {
-        const std::size_t l = item / bands, b = item % bands;
-        const std::size_t p0 = b * kBand, p1 = std::min(pixels, p0 + kBand);
+    ProgressGate gate(progress, bands + groups * bands + lights.size());
+    // Pass 1, band by band, every light over the band: shadow rays, the
+    // bits, the exposure's candidates.
+    bool done = RunItems(bands, threads, r.error, [&](std::size_t b, int t) {
+        const std::size_t p0 = b * band, p1 = std::min(pixels, p0 + band);
         thread_local std::vector<float> out;
-        out.resize(3 * kBand);
-        shadeBand(lights[l], p0, p1, nullptr, bits.data() + l * words, out.data(), rays[std::size_t(t)]);
+        out.assign(3 * band, 0.0f); // read and cleared again after every light
         std::vector<float> &c = candidates[std::size_t(t)];
-        for (std::size_t p = p0; p < p1; ++p) {
-            if (!maps_.masked(p)) continue;
-            const float *o = out.data() + 3 * (p - p0);
-            const float v = std::max({o[0], o[1], o[2]});
-            if (!(v > 0)) continue;
-            ++lit[std::size_t(t)];
-            c.push_back(v);
+        float &least = floor[std::size_t(t)];
+        std::size_t bandRays = 0, bandLit = 0;
+        for (std::size_t l = 0; l < lights.size(); ++l) {
+            traceBand(lights[l], p0, p1, bits.data() + l * words, out.data(), bandRays);
+            for (std::size_t p = p0; p < p1; ++p) {
+                float *o = out.data() + 3 * (p - p0);
+                const float v = std::max({o[0], o[1], o[2]});
+                o[0] = o[1] = o[2] = 0.0f;
+                if (!(v > 0)) continue; // off the object, or not lit
+                ++bandLit;
+                if (v >= least) c.push_back(v);
+            }
+            if (c.size() > 2 * keep) {
+                std::nth_element(c.begin(), c.begin() + std::ptrdiff_t(keep), c.end(), std::greater<float>());
+                c.resize(keep);
+                least = *std::min_element(c.begin(), c.end());
+            }
+            if (gate.cancelled()) return false;
         }
-        if (c.size() > 2 * keep) {
-            std::nth_element(c.begin(), c.begin() + std::ptrdiff_t(keep), c.end(), std::greater<float>());
-            c.resize(keep);
-        }
+        rays[std::size_t(t)] += bandRays;
+        lit[std::size_t(t)] += bandLit;
         return gate.step();
     });
     for (std::size_t t = 0; t < lit.size(); ++t) {
@@ -357,18 +495,41 @@ CaptureResult Renderer::Render(const std::vector<nuk::Point3f> &lights, const Im
     }
     std::vector<float>().swap(all);
 
-    // Pass 2: the images, shaded again from the bits.
+    // Pass 2, a few lights at a time: their images shaded again from the
+    // bits band by band, the exposure applied, then handed over one per
+    // thread.
     const float scale = static_cast<float>(r.exposure);
-    done = RunItems(lights.size(), threads, r.error, [&](std::size_t l, int) {
-        std::vector<float> image(3 * pixels);
-        std::size_t none = 0;
-        shadeBand(lights[l], 0, pixels, bits.data() + l * words, nullptr, image.data(), none);
-        for (float &v : image)
-            v *= scale;
-        std::string message;
-        if (sink && !sink(l, image, message)) throw std::runtime_error(message.empty() ? "stopped" : message);
-        return gate.step();
-    });
+    std::vector<std::vector<float>> &images = images_;
+    try {
+        images.resize(inFlight);
+        for (std::vector<float> &image : images)
+            image.resize(3 * pixels);
+    } catch (const std::bad_alloc &) {
+        r.error =
+            "not enough memory for " + std::to_string(inFlight) + " images of " + std::to_string(pixels) + " pixels";
+        return r;
+    }
+    for (std::size_t g = 0; g < groups && done; ++g) {
+        const std::size_t l0 = g * inFlight, count = std::min(inFlight, lights.size() - l0);
+        done = RunItems(bands, threads, r.error, [&](std::size_t b, int) {
+            const std::size_t p0 = b * band, p1 = std::min(pixels, p0 + band);
+            const std::uint64_t *lightBits[kMaxInFlight];
+            float *bandOut[kMaxInFlight];
+            for (std::size_t k = 0; k < count; ++k) {
+                lightBits[k] = bits.data() + (l0 + k) * words;
+                bandOut[k] = images[k].data() + 3 * p0;
+            }
+            shadeBand(lights.data() + l0, count, lightBits, p0, p1, scale, bandOut);
+            return gate.step();
+        });
+        if (!done) break;
+        done = RunItems(count, threads, r.error, [&](std::size_t k, int) {
+            std::string message;
+            if (sink && !sink(l0 + k, images[k], message))
+                throw std::runtime_error(message.empty() ? "stopped" : message);
+            return gate.step();
+        });
+    }
     if (!done) {
         r.cancelled = gate.cancelled();
         if (r.error.empty()) r.error = "cancelled";

@@ -11,10 +11,12 @@
 // One exposure scale for the whole set: the brightest 0.5 % of the lit
 // object pixels (their largest channel) over all images reach 0.95.
 //
-// Rendering runs in two passes over the lights on all processors: the
-// first traces the shadow rays (in packets of 16), keeps one bit per sample
-// and light, and finds the exposure; the second shades again from the bits
-// and hands every finished image over. Qt-free.
+// Rendering runs in two passes on all processors, each over bands of
+// pixels with every light in turn over a band (its samples stay in the
+// cache): the first traces the shadow rays (in packets of 16), keeps one
+// bit per sample and light, and finds the exposure; the second shades
+// again from the bits, a few lights at a time, and hands every finished
+// image over. Qt-free.
 
 #include <atomic>
 #include <cstddef>
@@ -104,15 +106,23 @@ public:
     const std::vector<std::uint8_t> &hit() const { return hit_; }
 
 private:
-    void shadeBand(const nuk::Point3f &light, std::size_t p0, std::size_t p1, const std::uint64_t *bitsIn,
-                   std::uint64_t *bitsOut, float *out, std::size_t &rays) const;
+    // Pass 1 over pixels [p0, p1) for one light: the shadow rays, the bits
+    // of the unshadowed samples, their values added per pixel into out (in
+    // the object's pixels; the caller clears out).
+    void traceBand(const nuk::Point3f &light, std::size_t p0, std::size_t p1, std::uint64_t *bits, float *out,
+                   std::size_t &rays) const;
+    // Pass 2 for count lights: the same values again from their bits alone,
+    // times scale, into every pixel of the band of each light's out.
+    void shadeBand(const nuk::Point3f *lights, std::size_t count, const std::uint64_t *const *bits, std::size_t p0,
+                   std::size_t p1, float scale, float *const *out) const;
 
     const CaptureScene &scene_;
     Camera camera_;
     CaptureOptions options_;
     Maps maps_;
     std::vector<Sample> samples_;
-    std::vector<std::uint8_t> hit_; // Surface per sample
+    std::vector<std::uint8_t> hit_;          // Surface per sample
+    std::vector<std::vector<float>> images_; // the images in flight, kept for the next set
 };
 
 } // namespace capture
