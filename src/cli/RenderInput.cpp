@@ -42,14 +42,24 @@ std::unique_ptr<capture::CaptureScene> LoadRenderScene(const char *command, cons
         Complain(command, "cannot load " + plan.modelPath + ": " + load.reason, kFailure);
         return nullptr;
     }
-    placement = plan.fitModel ? coverage::FitToObject(mesh->box, static_cast<float>(plan.input.objectSize))
+    // The scene holds its own copy: the mesh goes before the rendering.
+    return BuildRenderScene(command, plan, *mesh, HasVertexColours(load), placement);
+}
+
+bool HasVertexColours(const nuk::ModelLoadResult &load)
+{
+    return load.format == nuk::ModelFormat::Ply && (load.mask & nuk::PLYMASK_VERTCOLOR) != 0;
+}
+
+std::unique_ptr<capture::CaptureScene> BuildRenderScene(const char *command, const planner::Plan &plan,
+                                                        const AMesh &mesh, bool colours, coverage::Placement &placement)
+{
+    placement = plan.fitModel ? coverage::FitToObject(mesh.box, static_cast<float>(plan.input.objectSize))
                               : coverage::Placement{};
-    const bool colours = load.format == nuk::ModelFormat::Ply && (load.mask & nuk::PLYMASK_VERTCOLOR) != 0;
     const planner::Stage stage =
         planner::StageOf(plan.input.objectSize, plan.input.objectHeight, plan.input.cameraDistance);
     std::string error;
-    // The scene holds its own copy: the mesh goes before the rendering.
-    auto scene = capture::CaptureScene::Build(capture::SceneModel::FromMesh(*mesh, placement, colours), stage, error);
+    auto scene = capture::CaptureScene::Build(capture::SceneModel::FromMesh(mesh, placement, colours), stage, error);
     if (!scene) Complain(command, error, kFailure);
     return scene;
 }

@@ -10,6 +10,8 @@
 #include "capture/CaptureScene.h"
 #include "cli/PlanOptions.h"
 #include "coverage/Placement.h"
+#include "nuk/Mesh/AMesh.h"
+#include "nuk/Mesh/ModelLoad.h"
 #include "planner/Plan.h"
 
 namespace cli
@@ -29,5 +31,14 @@ int LoadRenderInput(const char *command, const PlanOptions &options, const std::
 // saying why (exit status 1).
 std::unique_ptr<capture::CaptureScene> LoadRenderScene(const char *command, const planner::Plan &plan,
                                                        coverage::Placement &placement);
+
+// Whether the loaded model's vertex colours are its albedo.
+bool HasVertexColours(const nuk::ModelLoadResult &load);
+
+// The same from a model already loaded (colours: its vertex colours are
+// the albedo).
+std::unique_ptr<capture::CaptureScene> BuildRenderScene(const char *command, const planner::Plan &plan,
+                                                        const AMesh &mesh, bool colours,
+                                                        coverage::Placement &placement);
 
 } // namespace cli

@@ -15,8 +15,10 @@
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
+#include "capture/Camera.h"
 #include "cli/Commands.h"
 #include "cli/PlanOptions.h"
+#include "cli/RenderInput.h"
 #include "coverage/CoverageScene.h"
 #include "coverage/Placement.h"
 #include "nuk/Mesh/AMesh.h"
@@ -24,6 +26,7 @@
 #include "planner/Plan.h"
 #include "planner/PlanFile.h"
 #include "planner/Suggestion.h"
+#include "predict/Predict.h"
 #include "suggest/Suggest.h"
 
 namespace cli
@@ -42,8 +45,69 @@ struct SuggestOptions {
     std::string output = planner::kAcquisitionFile;
     std::string planOutput;
     bool json = false;
+    bool predict = false;
     CLI::Option *minLightsOption = nullptr;
 };
+
+// The prediction's image width, as quorvel-cli predict renders by default.
+constexpr int kPredictWidth = 512;
+
+// The predicted normal error of one choice: the plan's lights rendered on
+// the model and fitted as quorvel-cli predict does.
+struct Predicted {
+    bool ok = false;
+    std::string error;
+    predict::ErrorFigures normals;
+    predict::ErrorFigures ptm, hsh3;
+};
+
+Predicted PredictChoice(const capture::CaptureScene &scene, const planner::Plan &plan,
+                        const std::vector<nuk::Point3f> &lights)
+{
+    Predicted p;
+    const int height = capture::DefaultHeight(*plan.framing, kPredictWidth);
+    const capture::Camera camera = capture::MakeCamera(*plan.framing, plan.input.cameraDistance, kPredictWidth, height);
+    predict::PredictOptions po;
+    po.heldOutFrom = plan.grazingBelow;
+    const predict::Prediction r = predict::Predict(scene, camera, lights, po);
+    p.ok = r.ok;
+    p.error = r.error;
+    p.normals = r.normals;
+    p.ptm = r.relight[predict::kPtm];
+    p.hsh3 = r.relight[predict::kHsh3];
+    return p;
+}
+
+Json PredictedJson(const Predicted &p)
+{
+    Json j;
+    // The median, the 95th percentile and the share above the largest
+    // threshold (10 degrees, 10 %).
+    auto figures = [](const predict::ErrorFigures &f, const char *above) {
+        if (!f.fitted) return Json(nullptr);
+        return Json{{"median", f.median}, {"p95", f.p95}, {above, f.above.empty() ? 0.0 : f.above.back()}};
+    };
+    j["normal_error_deg"] = figures(p.normals, "share_above_10_deg");
+    j["relight_ptm"] = figures(p.ptm, "share_above_10_percent");
+    j["relight_hsh3"] = figures(p.hsh3, "share_above_10_percent");
+    return j;
+}
+
+void PrintPredicted(const Predicted &p)
+{
+    const predict::ErrorFigures &n = p.normals;
+    if (!n.fitted) {
+        std::printf("  predicted normals: cannot fit on these lights\n");
+        return;
+    }
+    std::printf("  predicted normal error: median %.2f, 95th percentile %.2f degrees, %.1f %% of the object above "
+                "%.0f degrees\n",
+                n.median, n.p95, 100.0 * (n.above.empty() ? 0.0 : n.above.back()),
+                n.thresholds.empty() ? 0.0 : n.thresholds.back());
+    if (p.ptm.fitted && p.hsh3.fitted)
+        std::printf("  predicted relighting error (median): PTM %.1f %%, HSH order 3 %.1f %%\n", 100.0 * p.ptm.median,
+                    100.0 * p.hsh3.median);
+}
 
 // A whole number from low to high, or none.
 std::optional<long long> WholeIn(const std::string &text, long long low, long long high)
@@ -130,9 +194,14 @@ int RunSuggest(const SuggestOptions &opt)
 
     if (!opt.model.empty()) plan.modelPath = opt.model;
     const bool withModel = !plan.modelPath.empty();
+    if (opt.predict && !withModel) return Complain(kCommand, "--predict needs a model: name it, or a plan with one");
+    if (opt.predict && !plan.framing)
+        return Complain(kCommand,
+                        "--predict needs the camera's framing: give --sensor and --focal, or a plan with them");
     std::vector<std::size_t> chosen;
     suggest::SuggestResult result;
     std::unique_ptr<AMesh> mesh;
+    Predicted predicted, predictedEven;
     if (withModel) {
         mesh = std::make_unique<AMesh>();
         const nuk::ModelLoadResult load = nuk::LoadModel(*mesh, plan.modelPath.c_str());
@@ -149,6 +218,25 @@ int RunSuggest(const SuggestOptions &opt)
         if (plan.fitModel) in.placement = coverage::FitToObject(mesh->box, static_cast<float>(plan.input.objectSize));
         result = suggest::Suggest(*scene, in);
         chosen = result.chosen;
+        if (opt.predict) {
+            coverage::Placement placement;
+            const auto render = BuildRenderScene(kCommand, plan, *mesh, HasVertexColours(load), placement);
+            if (!render) return kFailure;
+            mesh.reset();
+            auto lightsOf = [&](const std::vector<std::size_t> &picked) {
+                std::vector<nuk::Point3f> l;
+                for (std::size_t c : picked)
+                    l.push_back(candidates.positions[c]);
+                return l;
+            };
+            predicted = PredictChoice(*render, plan, lightsOf(chosen));
+            // When the even choice was taken, it is the same plan.
+            if (predicted.ok)
+                predictedEven = result.even == chosen ? predicted : PredictChoice(*render, plan, lightsOf(result.even));
+            if (!predicted.ok) return Complain(kCommand, "cannot predict the result: " + predicted.error, kFailure);
+            if (!predictedEven.ok)
+                return Complain(kCommand, "cannot predict the result: " + predictedEven.error, kFailure);
+        }
     } else {
         chosen = planner::SelectEven(candidates.directions, n);
         std::vector<nuk::Point3d> d;
@@ -196,6 +284,10 @@ int RunSuggest(const SuggestOptions &opt)
         }
         j["suggested"] = FiguresJson(result.suggested, withModel);
         if (withModel) j["even"] = FiguresJson(result.evenFigures, withModel);
+        if (opt.predict) {
+            j["suggested"]["predicted"] = PredictedJson(predicted);
+            j["even"]["predicted"] = PredictedJson(predictedEven);
+        }
         Json p = Json::array();
         for (const nuk::Point3f &q : written.positions)
             p.push_back({q.x, q.y, q.z});
@@ -211,7 +303,9 @@ int RunSuggest(const SuggestOptions &opt)
         std::printf("model: %s, visible area %.1f mm2 (%zu samples)\n", plan.modelPath.c_str(), result.visibleArea,
                     result.visibleSamples);
     PrintFigures("suggested", result.suggested, withModel, minLights);
+    if (opt.predict) PrintPredicted(predicted);
     if (withModel) PrintFigures("even choice", result.evenFigures, withModel, minLights);
+    if (opt.predict) PrintPredicted(predictedEven);
     std::printf("wrote %zu points to %s\n", written.positions.size(), opt.output.c_str());
     if (!opt.planOutput.empty()) std::printf("wrote the plan to %s\n", opt.planOutput.c_str());
     return kOk;
@@ -231,7 +325,9 @@ Action addSuggestCommand(CLI::App &app)
         "plane up, at the view distance (mm), and '--layout grid' gives the grid of the two steps. Without a model the "
         "choice spreads evenly over the directions (nearest neighbours about equally far apart, well conditioned "
         "PTM and HSH fits). With MODEL (or the plan's model) it lights as much of the visible surface as it can, "
-        "unshadowed, by at least --min-lights of the photographs, and reports that share beside the even choice's. "
+        "unshadowed, by at least --min-lights of the photographs, and reports that share beside the even choice's; "
+        "with --predict also the predicted normal error (degrees) and relighting error of both, as 'predict' "
+        "reports them. "
         "Writes the positions in the acquisition file's format, one row each, in shooting order (from the top "
         "down); 'quorvel-cli report --from' and the other subcommands read it back. Lengths are millimetres "
         "(positions, distances, areas in mm2), angles degrees. Exit status 0 on success, 1 when a file cannot be "
@@ -252,6 +348,9 @@ Action addSuggestCommand(CLI::App &app)
         ->type_name("FILE");
     cmd->add_option("--plan-output", opt->planOutput, "also write the suggested plan as a plan file")
         ->type_name("FILE.qplan");
+    cmd->add_flag("--predict", opt->predict,
+                  "with a model: also predict the fitted result of the suggestion and of the even choice (needs "
+                  "--sensor and --focal; renders both sets 512 pixels wide, 4 samples, as 'predict' does)");
     cmd->add_flag("--json", opt->json,
                   "print one JSON object instead of text (positions_mm in mm, visible_area_mm2 in mm2)");
     return [cmd, opt]() -> int {

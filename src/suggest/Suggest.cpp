@@ -292,6 +292,7 @@ std::vector<std::size_t> Choose(const Visibility &v, const std::vector<nuk::Poin
     };
     double reached = reachedArea();
     std::vector<double> into(nc);
+    std::vector<nuk::Point3d> trial;
     for (int pass = 0; pass < kSwapPasses && chosen.size() == count; ++pass) {
         bool changed = false;
         for (std::size_t slot = 0; slot < chosen.size(); ++slot) {
@@ -309,20 +310,34 @@ std::vector<std::size_t> Choose(const Visibility &v, const std::vector<nuk::Poin
             }
             double bestValue = reached;
             std::size_t in = out;
-            double inCrowd = Crowding(dirs, chosen, out, out);
+            // The evenness of the choice with the slot's candidate, worked
+            // out only when a tie asks for it.
+            double inScore = std::numeric_limits<double>::quiet_NaN();
+            auto scoreWith = [&](std::size_t b) {
+                trial.clear();
+                for (std::size_t o : chosen)
+                    trial.push_back(dirs[o == out ? b : o]);
+                return planner::EvenScore(trial);
+            };
             const double tol = 1e-9 * std::max(reached, 1e-300);
             for (std::size_t b = 0; b < nc; ++b) {
                 if (taken[b]) continue;
                 const double value = without + into[b];
                 if (value < bestValue - tol) continue;
-                const bool better = value > bestValue + tol;
-                // An equal share: only a near candidate, and only if less crowded.
-                if (!better && std::find(near[out].begin(), near[out].end(), b) == near[out].end()) continue;
-                const double crowd = Crowding(dirs, chosen, b, out);
-                if (better || crowd < inCrowd - 1e-12) {
-                    bestValue = std::max(bestValue, value);
+                if (value > bestValue + tol) {
+                    bestValue = value;
                     in = b;
-                    inCrowd = crowd;
+                    inScore = std::numeric_limits<double>::quiet_NaN();
+                    continue;
+                }
+                // An equal share: only a near candidate, and only if the
+                // choice gets more even with it.
+                if (std::find(near[out].begin(), near[out].end(), b) == near[out].end()) continue;
+                if (std::isnan(inScore)) inScore = scoreWith(in);
+                const double score = scoreWith(b);
+                if (score > inScore + 1e-12) {
+                    in = b;
+                    inScore = score;
                 }
             }
             if (in == out) continue;

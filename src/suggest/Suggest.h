@@ -6,7 +6,8 @@
 // every candidate is traced once, into one bit set per sample, through the
 // coverage scene (segments as coverage/Coverage.h defines them); the choice
 // then works on those bits alone: a greedy choice on the light counts
-// capped at k, then swaps that raise the share reaching k.
+// capped at k, then swaps that raise the share reaching k, or keep it and
+// raise the evenness score of the even choice (planner::EvenScore).
 //
 // Deterministic: the same scene, candidates and count give the same choice
 // on any number of threads. Lengths are mm, areas mm², in the plan's frame.
