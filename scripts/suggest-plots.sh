@@ -4,7 +4,9 @@
 # 60 photographs suggested for a relief (the benchmark's relief,
 # bench/ReliefModel.h, 250 x 250 mm at 300 x 300 cells), and of 24 suggested
 # for a block with a groove 20 mm wide and 60 mm deep running up and down,
-# with the figures printed.
+# with the figures printed; and docs/suggest-groove-lights.png and
+# docs/suggest-grid-groove-lights.png, the groove in the coverage colours
+# under the suggestion and under a grid of as many usable positions.
 #
 #   scripts/suggest-plots.sh            (after a build of the default preset)
 set -euo pipefail
@@ -66,5 +68,18 @@ with open(sys.argv[1], "w") as f:
     for p in pts: f.write("%g %g %g\n" % p)
     for t in faces: f.write("3 %d %d %d\n" % t)
 PY
-"$cli" suggest "$work/groove.ply" --count 24 --min-lights 6 --output "$work/groove.txt"
-"$cli" report --from "$work/groove.txt" --plot docs/suggest-groove.png
+# The block fitted to the object (250 mm across: the groove 25 mm wide and
+# 75 mm deep), standing on the plate above the backdrop; the camera of the
+# pictures below: 36 x 24 mm behind an 85 mm lens.
+framing=(--sensor 36x24 --focal 85)
+"$cli" suggest "$work/groove.ply" --fit --count 24 --min-lights 6 "${framing[@]}" --output "$work/groove.txt"
+"$cli" report --from "$work/groove.txt" "${framing[@]}" --plot docs/suggest-groove.png
+
+# The coverage colours of the groove as the camera sees it (the lights
+# reaching each pixel unshadowed, predict's lights.png) for the 24
+# suggested photographs and for a grid of 27-degree steps (23 usable).
+# The groove's floor is the narrow band between the two blocks' tops.
+"$cli" predict "$work/groove.ply" --fit --from "$work/groove.txt" "${framing[@]}" --maps "$work/suggested-maps"
+cp "$work/suggested-maps/lights.png" docs/suggest-groove-lights.png
+"$cli" predict "$work/groove.ply" --fit --vertical-step 27 --horizontal-step 27 "${framing[@]}" --maps "$work/grid-maps"
+cp "$work/grid-maps/lights.png" docs/suggest-grid-groove-lights.png
