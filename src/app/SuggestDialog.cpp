@@ -16,9 +16,13 @@
 
 #include "app/Job.h"
 #include "app/PlanDocument.h"
+#include "capture/Camera.h"
+#include "capture/CaptureScene.h"
 #include "coverage/Coverage.h"
 #include "coverage/CoverageScene.h"
 #include "planner/PlanReport.h"
+#include "planner/Stage.h"
+#include "predict/Predict.h"
 #include "planner/Suggestion.h"
 #include "suggest/Suggest.h"
 
@@ -37,12 +41,28 @@ struct SuggestDialog::Run {
     std::vector<std::size_t> chosen;
     suggest::SuggestResult result;
     std::optional<double> beforeReached; // share of the visible area the plan before reaches
+    // The predicted normal error (median, degrees) before and of the
+    // suggestion, when the framing is known: the model copied for the
+    // capture's scene.
+    std::unique_ptr<capture::SceneModel> sceneModel;
+    std::optional<double> beforeNormal, afterNormal;
+    QString predictError;
     bool cancelled = false;
     QString error;
 };
 
 namespace
 {
+
+QString Degrees(const std::optional<double> &d)
+{
+    return d ? QStringLiteral("%1°").arg(*d, 0, 'f', 2) : QStringLiteral("-");
+}
+
+// The prediction's image: small enough to follow the suggestion within
+// seconds, as the prediction dialog renders.
+constexpr int kPredictWidth = 320;
+constexpr int kPredictSamples = 2;
 
 QString Angles(const std::optional<planner::NeighbourAngles> &a)
 {
@@ -222,6 +242,9 @@ void SuggestDialog::start()
         // Copied here, on the thread that owns the mesh.
         run->geometry = std::make_unique<coverage::ModelGeometry>(coverage::ModelGeometry::FromMesh(document_->mesh()));
         run->placement = document_->placement();
+        if (run->plan.framing)
+            run->sceneModel = std::make_unique<capture::SceneModel>(
+                capture::SceneModel::FromMesh(document_->mesh(), run->placement, document_->modelColoured()));
         if (document_->hasPattern()) {
             const std::vector<bool> usable = document_->usable();
             for (std::size_t i = 0; i < document_->pattern().positions.size(); ++i)
@@ -237,8 +260,10 @@ void SuggestDialog::start()
     job_ = Job::Start(
         this, QStringLiteral("The suggestion"),
         [r](Job &job) {
-            const auto told = [r, &job](double share) {
-                r->percent = static_cast<int>(100.0 * share);
+            // With a prediction to follow, the suggestion is the first 70 %.
+            const double part = r->sceneModel ? 0.7 : 1.0;
+            const auto told = [r, &job, part](double share) {
+                r->percent = static_cast<int>(100.0 * part * share);
                 return !job.Cancelled();
             };
             if (!r->geometry) {
@@ -274,6 +299,7 @@ void SuggestDialog::start()
                 const double scale = double(ci.placement.scale) * ci.placement.scale;
                 if (c.visibleArea > 0) r->beforeReached = reached * scale / c.visibleArea;
             }
+            if (!r->cancelled && r->sceneModel) predictBoth(*r, job);
         },
         [this, weak = std::weak_ptr<Run>(run)](bool failed) {
             if (weak.lock() == run_) finish(failed);
@@ -281,6 +307,47 @@ void SuggestDialog::start()
         [this](const QString &text) { figures->setText(text); });
     poll_->start();
     updateEnabled();
+}
+
+void SuggestDialog::predictBoth(Run &r, Job &job)
+{
+    const planner::Plan &plan = r.plan;
+    const planner::Stage stage =
+        planner::StageOf(plan.input.objectSize, plan.input.objectHeight, plan.input.cameraDistance);
+    std::string error;
+    const auto scene = capture::CaptureScene::Build(std::move(*r.sceneModel), stage, error);
+    r.sceneModel.reset();
+    if (!scene) {
+        r.predictError = QString::fromStdString(error);
+        return;
+    }
+    const capture::Camera camera = capture::MakeCamera(*plan.framing, plan.input.cameraDistance, kPredictWidth,
+                                                       capture::DefaultHeight(*plan.framing, kPredictWidth));
+    std::vector<nuk::Point3f> chosen;
+    for (std::size_t i : r.chosen)
+        chosen.push_back(r.candidates.positions[i]);
+    const std::vector<nuk::Point3f> *sets[2] = {&chosen, &r.before};
+    std::optional<double> *into[2] = {&r.afterNormal, &r.beforeNormal};
+    for (int k = 0; k < 2; ++k) {
+        if (sets[k]->empty()) continue;
+        predict::PredictOptions opt;
+        opt.capture.samples = kPredictSamples;
+        opt.heldOutFrom = plan.grazingBelow;
+        const predict::Prediction p =
+            predict::Predict(*scene, camera, *sets[k], opt, [&r, &job, k](std::size_t done, std::size_t total) {
+                r.percent = static_cast<int>(70 + 15 * k + (total ? 15 * done / total : 0));
+                return !job.Cancelled();
+            });
+        if (job.Cancelled()) {
+            r.cancelled = true;
+            return;
+        }
+        if (!p.ok) {
+            r.predictError = QString::fromStdString(p.error);
+            return;
+        }
+        if (p.normals.fitted) *into[k] = p.normals.median;
+    }
 }
 
 void SuggestDialog::finish(bool failed)
@@ -328,7 +395,15 @@ void SuggestDialog::finish(bool failed)
                  Share(r->result.suggested.reached));
         t += row(QStringLiteral("(even choice of as many: %1)").arg(Share(r->result.evenFigures.reached)), QString(),
                  QString());
+        if (r->afterNormal)
+            t += row(QStringLiteral("predicted normal error, median"), Degrees(r->beforeNormal),
+                     Degrees(r->afterNormal));
     }
     t += QStringLiteral("</table>");
+    if (r->geometry && !r->sceneModel)
+        t += QStringLiteral("<p>Give the sensor and the lens (mm) in the plan report to see the predicted normal "
+                            "error too.</p>");
+    else if (!r->predictError.isEmpty())
+        t += QStringLiteral("<p>No predicted normal error: %1</p>").arg(r->predictError.toHtmlEscaped());
     figures->setText(t);
 }

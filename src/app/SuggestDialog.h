@@ -49,6 +49,8 @@ public:
 private:
     struct Run;
     void start();
+    // On the worker: the predicted normal error before and of the suggestion.
+    static void predictBoth(Run &run, Job &job);
     void finish(bool failed);
     void updateEnabled();
 

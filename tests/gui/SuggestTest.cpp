@@ -1,12 +1,14 @@
 // "distributed subsamping" opens "Suggest a plan": the photographs typed,
 // the suggestion made on the worker, "Use this plan" making it the plan
 // that "Generate -->" writes; with a model, the share of it lit by k
-// lights; Cancel leaving the plan as it was.
+// lights and, once the framing is known, the predicted normal error;
+// Cancel leaving the plan as it was.
 
 #include <memory>
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QRegularExpression>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -103,6 +105,16 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(d->suggestion().has_value(), 30000);
         QVERIFY2(d->figures->text().contains(QStringLiteral("<td>100.0 %</td><td>100.0 %</td>")),
                  qPrintable(d->figures->text()));
+        // Without the framing there is no camera to predict from; with it,
+        // the predicted normal error of the plan before and of the suggestion.
+        QVERIFY2(d->figures->text().contains(QStringLiteral("Give the sensor and the lens")),
+                 qPrintable(d->figures->text()));
+        form->document->setReportOptions(planner::Framing{36, 24, 100}, 10);
+        QTest::mouseClick(d->PB_suggest, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(d->figures->text().contains(QStringLiteral("predicted normal error")), 60000);
+        const QRegularExpression degrees(
+            QStringLiteral("predicted normal error, median</td><td>[0-9.]+°</td><td>[0-9.]+°"));
+        QVERIFY2(degrees.match(d->figures->text()).hasMatch(), qPrintable(d->figures->text()));
         QTest::mouseClick(d->PB_close, Qt::LeftButton);
         QCOMPARE(form->document->plan().layout.kind, planner::LayoutKind::Grid);
     }
