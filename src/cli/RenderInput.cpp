@@ -33,6 +33,28 @@ int LoadRenderInput(const char *command, const PlanOptions &options, const std::
     return kOk;
 }
 
+namespace
+{
+
+coverage::Placement PlacementOf(const planner::Plan &plan, const AMesh &mesh)
+{
+    return plan.fitModel ? coverage::FitToObject(mesh.box, static_cast<float>(plan.input.objectSize))
+                         : coverage::Placement{};
+}
+
+std::unique_ptr<capture::CaptureScene> SceneOf(const char *command, const planner::Plan &plan,
+                                               capture::SceneModel model)
+{
+    const planner::Stage stage =
+        planner::StageOf(plan.input.objectSize, plan.input.objectHeight, plan.input.cameraDistance);
+    std::string error;
+    auto scene = capture::CaptureScene::Build(std::move(model), stage, error);
+    if (!scene) Complain(command, error, kFailure);
+    return scene;
+}
+
+} // namespace
+
 std::unique_ptr<capture::CaptureScene> LoadRenderScene(const char *command, const planner::Plan &plan,
                                                        coverage::Placement &placement)
 {
@@ -42,8 +64,11 @@ std::unique_ptr<capture::CaptureScene> LoadRenderScene(const char *command, cons
         Complain(command, "cannot load " + plan.modelPath + ": " + load.reason, kFailure);
         return nullptr;
     }
-    // The scene holds its own copy: the mesh goes before the rendering.
-    return BuildRenderScene(command, plan, *mesh, HasVertexColours(load), placement);
+    placement = PlacementOf(plan, *mesh);
+    capture::SceneModel model = capture::SceneModel::FromMesh(*mesh, placement, HasVertexColours(load));
+    // The scene holds its own copy: the mesh goes before the scene is built.
+    mesh.reset();
+    return SceneOf(command, plan, std::move(model));
 }
 
 bool HasVertexColours(const nuk::ModelLoadResult &load)
@@ -54,14 +79,8 @@ bool HasVertexColours(const nuk::ModelLoadResult &load)
 std::unique_ptr<capture::CaptureScene> BuildRenderScene(const char *command, const planner::Plan &plan,
                                                         const AMesh &mesh, bool colours, coverage::Placement &placement)
 {
-    placement = plan.fitModel ? coverage::FitToObject(mesh.box, static_cast<float>(plan.input.objectSize))
-                              : coverage::Placement{};
-    const planner::Stage stage =
-        planner::StageOf(plan.input.objectSize, plan.input.objectHeight, plan.input.cameraDistance);
-    std::string error;
-    auto scene = capture::CaptureScene::Build(capture::SceneModel::FromMesh(mesh, placement, colours), stage, error);
-    if (!scene) Complain(command, error, kFailure);
-    return scene;
+    placement = PlacementOf(plan, mesh);
+    return SceneOf(command, plan, capture::SceneModel::FromMesh(mesh, placement, colours));
 }
 
 } // namespace cli
