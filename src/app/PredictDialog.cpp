@@ -132,7 +132,7 @@ void PredictDialog::Recompute()
         planner::StageOf(plan->input.objectSize, plan->input.objectHeight, plan->input.cameraDistance);
     // The model is copied here: the document may load another meanwhile.
     auto model = std::make_shared<capture::SceneModel>(
-        capture::SceneModel::FromMesh(document_->mesh(), document_->placement(), false));
+        capture::SceneModel::FromMesh(document_->mesh(), document_->placement(), document_->modelColoured()));
 
     auto run = std::make_shared<Run>();
     run_ = run;
