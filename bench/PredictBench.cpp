@@ -28,7 +28,7 @@
 #include <benchmark/benchmark.h>
 
 #include "BenchSupport.h"
-#include "ReliefModel.h"
+#include "ReliefScene.h"
 #include "capture/Capture.h"
 #include "capture/CaptureScene.h"
 #include "coverage/Placement.h"
@@ -43,38 +43,11 @@ using namespace benchsupport;
 
 constexpr int kCells = 707;
 
-struct Fixture {
-    std::unique_ptr<capture::CaptureScene> scene;
-    capture::Camera camera;
-    std::vector<nuk::Point3f> lights;
-    std::size_t faces = 0;
-};
+using Fixture = benchdata::ReliefScene;
 
 const Fixture &fixture()
 {
-    static Fixture *fx = [] {
-        auto *f = new Fixture;
-        AMesh mesh;
-        benchdata::MakeRelief(mesh, kCells);
-        f->faces = mesh.faces.size();
-        planner::Plan plan;
-        planner::PatternLists lists;
-        planner::BuildPlan(plan, lists);
-        const std::vector<bool> usable = planner::UsablePositions(plan, lists);
-        for (std::size_t i = 0; i < lists.positions.size(); ++i)
-            if (usable[i]) f->lights.push_back(lists.positions[i]);
-        const coverage::Placement placement = coverage::FitToObject(mesh.box, float(plan.input.objectSize));
-        const planner::Stage stage =
-            planner::StageOf(plan.input.objectSize, plan.input.objectHeight, plan.input.cameraDistance);
-        std::string error;
-        f->scene = capture::CaptureScene::Build(capture::SceneModel::FromMesh(mesh, placement, false), stage, error);
-        if (!f->scene) {
-            std::fprintf(stderr, "scene: %s\n", error.c_str());
-            std::exit(1);
-        }
-        f->camera = capture::MakeCamera(planner::Framing{}, plan.input.cameraDistance, 1024, 683);
-        return f;
-    }();
+    static Fixture *fx = benchdata::MakeReliefScene(kCells);
     return *fx;
 }
 

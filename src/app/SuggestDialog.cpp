@@ -16,6 +16,7 @@
 
 #include "app/Job.h"
 #include "app/PlanDocument.h"
+#include "app/PredictDialog.h"
 #include "capture/Camera.h"
 #include "capture/CaptureScene.h"
 #include "coverage/Coverage.h"
@@ -58,11 +59,6 @@ QString Degrees(const std::optional<double> &d)
 {
     return d ? QStringLiteral("%1°").arg(*d, 0, 'f', 2) : QStringLiteral("-");
 }
-
-// The prediction's image: small enough to follow the suggestion within
-// seconds, as the prediction dialog renders.
-constexpr int kPredictWidth = 320;
-constexpr int kPredictSamples = 2;
 
 QString Angles(const std::optional<planner::NeighbourAngles> &a)
 {
@@ -321,8 +317,8 @@ void SuggestDialog::predictBoth(Run &r, Job &job)
         r.predictError = QString::fromStdString(error);
         return;
     }
-    const capture::Camera camera = capture::MakeCamera(*plan.framing, plan.input.cameraDistance, kPredictWidth,
-                                                       capture::DefaultHeight(*plan.framing, kPredictWidth));
+    const capture::Camera camera = capture::MakeCamera(*plan.framing, plan.input.cameraDistance, PredictDialog::kWidth,
+                                                       capture::DefaultHeight(*plan.framing, PredictDialog::kWidth));
     std::vector<nuk::Point3f> chosen;
     for (std::size_t i : r.chosen)
         chosen.push_back(r.candidates.positions[i]);
@@ -331,7 +327,7 @@ void SuggestDialog::predictBoth(Run &r, Job &job)
     for (int k = 0; k < 2; ++k) {
         if (sets[k]->empty()) continue;
         predict::PredictOptions opt;
-        opt.capture.samples = kPredictSamples;
+        opt.capture.samples = PredictDialog::kSamples;
         opt.heldOutFrom = plan.grazingBelow;
         const predict::Prediction p =
             predict::Predict(*scene, camera, *sets[k], opt, [&r, &job, k](std::size_t done, std::size_t total) {

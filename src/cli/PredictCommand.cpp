@@ -35,10 +35,6 @@ namespace
 
 using Json = nlohmann::ordered_json;
 
-// A quarter of the capture's pixels: the figures are shares and
-// percentiles over the object, which settle long before the full size.
-constexpr int kPredictWidth = 512;
-
 struct PredictCommandOptions {
     std::string model;
     PlanOptions plan;

@@ -17,6 +17,11 @@
 namespace cli
 {
 
+// quorvel-cli predict's default image width (and suggest --predict's): a
+// quarter of the capture's pixels; the figures are shares and percentiles
+// over the object, which settle long before the full size.
+inline constexpr int kPredictWidth = 512;
+
 struct RenderInput {
     planner::Plan plan;
     planner::PatternLists lists;

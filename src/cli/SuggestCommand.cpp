@@ -49,9 +49,6 @@ struct SuggestOptions {
     CLI::Option *minLightsOption = nullptr;
 };
 
-// The prediction's image width, as quorvel-cli predict renders by default.
-constexpr int kPredictWidth = 512;
-
 // The predicted normal error of one choice: the plan's lights rendered on
 // the model and fitted as quorvel-cli predict does.
 struct Predicted {
