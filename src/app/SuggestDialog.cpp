@@ -402,4 +402,6 @@ void SuggestDialog::finish(bool failed)
     else if (!r->predictError.isEmpty())
         t += QStringLiteral("<p>No predicted normal error: %1</p>").arg(r->predictError.toHtmlEscaped());
     figures->setText(t);
+    // The figures came after the dialog took its size: grow to show them all.
+    adjustSize();
 }
