@@ -156,8 +156,7 @@ std::size_t FloorOnce(Timer &t, Timer &primaryTime)
         // orders them.
         auto shadows = [&] {
             RTCIntersectContext ctx;
-            rtcInitIntersectContext(&ctx);
-            ctx.flags = RTC_INTERSECT_CONTEXT_FLAG_COHERENT;
+            rtcInitIntersectContext(&ctx); // no coherent hint, as the capture
             alignas(64) RTCRay16 p;
             alignas(64) int valid[16];
             std::size_t local = 0;
@@ -180,8 +179,8 @@ std::size_t FloorOnce(Timer &t, Timer &primaryTime)
                     for (std::size_t i = p0; i < p1; ++i) {
                         if (!hit[i]) continue;
                         const nuk::Point3f d = light - samples[i].origin;
-                        const nuk::Point3f &nn = samples[i].normal;
-                        if (!(nn.x * d.x + nn.y * d.y + nn.z * d.z > 0)) continue;
+                        const std::int16_t *nn = samples[i].normal;
+                        if (!(float(nn[0]) * d.x + float(nn[1]) * d.y + float(nn[2]) * d.z > 0)) continue;
                         p.org_x[n] = samples[i].origin.x;
                         p.org_y[n] = samples[i].origin.y;
                         p.org_z[n] = samples[i].origin.z;

@@ -48,6 +48,22 @@ double Uniform(std::uint64_t h) { return double(h >> 11) * (1.0 / 90071992547409
 
 float Dot(const nuk::Point3f &a, const nuk::Point3f &b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 
+Renderer::Sample Encode(const nuk::Point3f &origin, const nuk::Point3f &normal, const nuk::Point3f &albedo)
+{
+    Renderer::Sample s;
+    s.origin = origin;
+    for (int k = 0; k < 3; ++k) {
+        s.normal[k] =
+            static_cast<std::int16_t>(std::lround(std::clamp(normal[k], -1.0f, 1.0f) * Renderer::kNormalUnit));
+        s.albedo[k] =
+            static_cast<std::uint16_t>(std::lround(std::clamp(albedo[k], 0.0f, 1.0f) * Renderer::kAlbedoUnit));
+    }
+    return s;
+}
+
+// What a sample's value takes of its 16-bit normal and albedo back to 1.
+constexpr float kUnits = 1.0f / (Renderer::kNormalUnit * Renderer::kAlbedoUnit);
+
 int ThreadCount(int asked) { return static_cast<int>(nuk::ThreadsOr(asked > 0 ? unsigned(asked) : 0u)); }
 
 template <class Work> bool RunItems(std::size_t count, int threads, std::string &error, Work work)
@@ -163,7 +179,7 @@ bool Renderer::TracePrimary(const Progress &progress, std::string &error)
                 const nuk::Point3f at(float(o.x + t * d.x), float(o.y + t * d.y), float(o.z + t * d.z));
                 const std::size_t i = p * std::size_t(n) + std::size_t(s);
                 hit_[i] = static_cast<std::uint8_t>(hit.surface);
-                samples_[i] = Sample{at + hit.geometric * offset, hit.normal, hit.albedo};
+                samples_[i] = Encode(at + hit.geometric * offset, hit.normal, hit.albedo);
                 nsum += hit.normal;
                 dsum += camera_.distance - double(at.z);
                 ++hits;
@@ -223,12 +239,13 @@ void Renderer::traceBand(const nuk::Point3f &light, std::size_t p0, std::size_t 
                          std::size_t &rays) const
 {
     const std::size_t n = std::size_t(options_.samples);
-    const float weight = 1.0f / float(n);
+    const float weight = kUnits / float(n);
     const Toward toward(light, options_.directional);
 
     RTCIntersectContext context;
     rtcInitIntersectContext(&context);
-    context.flags = RTC_INTERSECT_CONTEXT_FLAG_COHERENT;
+    // No coherent hint: with the scene's compact and robust structure the
+    // ray library's coherent packet path does not return.
     alignas(64) RTCRay16 packet;
     alignas(64) int valid[16];
     std::size_t pendingIndex[16], pendingPixel[16];
@@ -242,11 +259,11 @@ void Renderer::traceBand(const nuk::Point3f &light, std::size_t p0, std::size_t 
     auto accept = [&](std::size_t i, std::size_t p, float irradiance) {
         bits[i / 64] |= std::uint64_t(1) << (i % 64);
         if (!(irradiance > 0)) return;
-        const nuk::Point3f v = samples_[i].albedo * irradiance;
+        const std::uint16_t *a = samples_[i].albedo;
         float *o = out + 3 * (p - p0);
-        o[0] += v.x;
-        o[1] += v.y;
-        o[2] += v.z;
+        o[0] += float(a[0]) * irradiance;
+        o[1] += float(a[1]) * irradiance;
+        o[2] += float(a[2]) * irradiance;
     };
     auto flush = [&]() {
         if (pending == 0) return;
@@ -266,7 +283,7 @@ void Renderer::traceBand(const nuk::Point3f &light, std::size_t p0, std::size_t 
             const Sample &sm = samples_[i];
             const nuk::Point3f d = toward.from(sm.origin);
             const float len2 = Dot(d, d);
-            const float dot = Dot(sm.normal, d);
+            const float dot = float(sm.normal[0]) * d.x + float(sm.normal[1]) * d.y + float(sm.normal[2]) * d.z;
             if (!(len2 > 0) || !(dot > 0)) continue;
             // Worked out while the rays before it are traced; 0 off the object.
             const float irradiance = object ? Irradiance(len2, dot, weight, toward.directional) : 0.0f;
@@ -336,7 +353,7 @@ void Renderer::shadeBand(const nuk::Point3f *lights, std::size_t count, const st
                          std::size_t p0, std::size_t p1, float scale, float *const *out) const
 {
     const std::size_t n = std::size_t(options_.samples);
-    const float weight = scale / float(n);
+    const float weight = scale * kUnits / float(n);
     const bool directional = options_.directional;
     std::vector<float> spare; // where the lanes past the last light write
     for (std::size_t l0 = 0; l0 < count; l0 += kLanes) {
@@ -376,13 +393,13 @@ void Renderer::shadeBand(const nuk::Point3f *lights, std::size_t count, const st
                     const F4 dy = directional ? ly : ly - sm.origin.y;
                     const F4 dz = directional ? lz : lz - sm.origin.z;
                     const F4 len2 = dx * dx + dy * dy + dz * dz;
-                    const F4 dot = sm.normal.x * dx + sm.normal.y * dy + sm.normal.z * dz;
+                    const F4 dot = float(sm.normal[0]) * dx + float(sm.normal[1]) * dy + float(sm.normal[2]) * dz;
                     const F4 cosine = dot / Sqrt(len2);
                     F4 irradiance = directional ? cosine * weight : cosine * weight / len2;
                     irradiance = F4(I4(irradiance) & lit);
-                    r += sm.albedo.x * irradiance;
-                    g += sm.albedo.y * irradiance;
-                    b += sm.albedo.z * irradiance;
+                    r += float(sm.albedo[0]) * irradiance;
+                    g += float(sm.albedo[1]) * irradiance;
+                    b += float(sm.albedo[2]) * irradiance;
                 }
                 if (++s < n) continue;
                 const std::size_t q = 3 * (p - p0);

@@ -64,9 +64,10 @@ using Progress = std::function<bool(std::size_t done, std::size_t total)>;
 // A finished image: 3 floats per pixel, row by row from the top, the
 // exposure applied (not clipped). Called from the worker threads, in any
 // order of the lights and concurrently (one image per thread: encoding and
-// writing run in parallel); returning false stops the rendering (error then
-// says the sink's message).
-using ImageSink = std::function<bool(std::size_t light, const std::vector<float> &rgb, std::string &error)>;
+// writing run in parallel); the sink may use the buffer as it likes (it is
+// shaded afresh for the next light); returning false stops the rendering
+// (error then says the sink's message).
+using ImageSink = std::function<bool(std::size_t light, std::vector<float> &rgb, std::string &error)>;
 
 struct CaptureResult {
     bool ok = false;
@@ -96,11 +97,14 @@ public:
     // rays (the benchmark's floor).
     void SamplePoint(int x, int y, int s, double &u, double &v) const;
     // Per sample of the camera's rays: the start of its shadow rays (the hit
-    // moved off the surface), or nothing.
+    // moved off the surface), or nothing. The normal and the albedo in 16
+    // bits each (24 bytes a sample: these are the capture's largest array).
+    static constexpr float kNormalUnit = 32767.0f; // a unit component
+    static constexpr float kAlbedoUnit = 65535.0f; // albedo 1
     struct Sample {
         nuk::Point3f origin;
-        nuk::Point3f normal;
-        nuk::Point3f albedo;
+        std::int16_t normal[3];  // unit shading normal times kNormalUnit
+        std::uint16_t albedo[3]; // linear, times kAlbedoUnit
     };
     const std::vector<Sample> &samples() const { return samples_; }
     const std::vector<std::uint8_t> &hit() const { return hit_; }

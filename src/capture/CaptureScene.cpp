@@ -66,6 +66,9 @@ std::unique_ptr<CaptureScene> CaptureScene::Build(SceneModel model, const planne
         s->model_ = std::move(model);
         const SceneModel &m = s->model_;
         const std::size_t nv = m.positions.size();
+        // The ray library reads 16 bytes at a vertex: room for one more
+        // behind the last, before anything else takes memory.
+        s->model_.positions.reserve(nv + 1);
         for (std::uint32_t k : m.triangles)
             if (k >= nv) {
                 error = "the model's faces point outside its vertices";
@@ -106,34 +109,39 @@ std::unique_ptr<CaptureScene> CaptureScene::Build(SceneModel model, const planne
             return nullptr;
         }
         s->scene_ = rtcNewScene(s->device_);
-        rtcSetSceneFlags(s->scene_, RTC_SCENE_FLAG_ROBUST);
+        // Compact: the structure refers to the model's own buffers instead of
+        // copying its triangles. Robust: no shortcuts that let a ray slip
+        // between two faces sharing an edge.
+        rtcSetSceneFlags(s->scene_, RTC_SCENE_FLAG_COMPACT | RTC_SCENE_FLAG_ROBUST);
         rtcSetSceneBuildQuality(s->scene_, RTC_BUILD_QUALITY_MEDIUM);
-        auto attach = [&](const std::vector<nuk::Point3f> &pts, const std::uint32_t *tri, std::size_t count) {
+        if (faces > 0) {
+            // Shared with the ray library, not copied (room for its 16-byte
+            // reads made above).
             RTCGeometry geom = rtcNewGeometry(s->device_, RTC_GEOMETRY_TYPE_TRIANGLE);
-            auto *vb = static_cast<float *>(rtcSetNewGeometryBuffer(geom, RTC_BUFFER_TYPE_VERTEX, 0,
-                                                                    RTC_FORMAT_FLOAT3, 3 * sizeof(float), pts.size()));
-            auto *ib = static_cast<std::uint32_t *>(
-                rtcSetNewGeometryBuffer(geom, RTC_BUFFER_TYPE_INDEX, 0, RTC_FORMAT_UINT3, 3 * sizeof(std::uint32_t), count));
-            if (vb && ib) {
-                for (std::size_t i = 0; i < pts.size(); ++i) {
-                    vb[3 * i] = pts[i].x;
-                    vb[3 * i + 1] = pts[i].y;
-                    vb[3 * i + 2] = pts[i].z;
-                }
-                std::copy(tri, tri + 3 * count, ib);
-            }
+            rtcSetSharedGeometryBuffer(geom, RTC_BUFFER_TYPE_VERTEX, 0, RTC_FORMAT_FLOAT3, m.positions.data(), 0,
+                                       sizeof(nuk::Point3f), nv);
+            rtcSetSharedGeometryBuffer(geom, RTC_BUFFER_TYPE_INDEX, 0, RTC_FORMAT_UINT3, m.triangles.data(), 0,
+                                       3 * sizeof(std::uint32_t), faces);
             rtcCommitGeometry(geom);
-            const unsigned id = rtcAttachGeometry(s->scene_, geom);
+            s->modelID_ = rtcAttachGeometry(s->scene_, geom);
             rtcReleaseGeometry(geom);
-            return id;
-        };
-        if (faces > 0) s->modelID_ = attach(m.positions, m.triangles.data(), faces);
+        }
         if (half > 0) {
             const float bottom = static_cast<float>(stage.floorY);
-            const std::vector<nuk::Point3f> quad = {
-                {-half, bottom, 0}, {half, bottom, 0}, {half, half, 0}, {-half, half, 0}};
-            const std::uint32_t tri[6] = {0, 1, 2, 0, 2, 3};
-            s->backdropID_ = attach(quad, tri, 2);
+            RTCGeometry geom = rtcNewGeometry(s->device_, RTC_GEOMETRY_TYPE_TRIANGLE);
+            auto *vb = static_cast<float *>(
+                rtcSetNewGeometryBuffer(geom, RTC_BUFFER_TYPE_VERTEX, 0, RTC_FORMAT_FLOAT3, 3 * sizeof(float), 4));
+            auto *ib = static_cast<std::uint32_t *>(rtcSetNewGeometryBuffer(
+                geom, RTC_BUFFER_TYPE_INDEX, 0, RTC_FORMAT_UINT3, 3 * sizeof(std::uint32_t), 2));
+            if (vb && ib) {
+                const float quad[12] = {-half, bottom, 0, half, bottom, 0, half, half, 0, -half, half, 0};
+                const std::uint32_t tri[6] = {0, 1, 2, 0, 2, 3};
+                std::copy(quad, quad + 12, vb);
+                std::copy(tri, tri + 6, ib);
+            }
+            rtcCommitGeometry(geom);
+            s->backdropID_ = rtcAttachGeometry(s->scene_, geom);
+            rtcReleaseGeometry(geom);
         }
         rtcCommitScene(s->scene_);
         if (rtcGetDeviceError(s->device_) != RTC_ERROR_NONE) {

@@ -55,7 +55,7 @@ public:
 
     struct Hit {
         Surface surface = Surface::None;
-        nuk::Point3f normal{0, 0, 1};   // shading normal, unit, facing the ray's origin
+        nuk::Point3f normal{0, 0, 1};    // shading normal, unit, facing the ray's origin
         nuk::Point3f geometric{0, 0, 1}; // unit, facing the ray's origin
         nuk::Point3f albedo{0, 0, 0};
     };

@@ -75,24 +75,28 @@ QImage SrgbImage(int width, int height, const float *rgb)
     return img;
 }
 
-bool WritePhoto(const std::string &path, int width, int height, const float *rgb, ImageFormat f, std::string &error)
+bool WritePhoto(const std::string &path, int width, int height, float *rgb, ImageFormat f, std::string &error)
 {
+    // Packed front to back into the floats' own memory: a pixel's file
+    // bytes (8 or 3) never reach past its own floats (12), which are read
+    // before they are written over.
+    const std::size_t pixels = std::size_t(width) * std::size_t(height);
+    auto *bytes = reinterpret_cast<uchar *>(rgb);
     if (f == ImageFormat::Png16) {
-        QImage img(width, height, QImage::Format_RGBX64);
-        if (img.isNull()) return Save(img, path, "png", -1, error);
-        for (int y = 0; y < height; ++y) {
-            auto *line = reinterpret_cast<std::uint16_t *>(img.scanLine(y));
-            const float *src = rgb + 3 * std::size_t(y) * std::size_t(width);
-            for (int x = 0; x < width; ++x) {
-                line[4 * x] = To16(src[3 * x]);
-                line[4 * x + 1] = To16(src[3 * x + 1]);
-                line[4 * x + 2] = To16(src[3 * x + 2]);
-                line[4 * x + 3] = 0xFFFF;
-            }
+        auto *out = reinterpret_cast<std::uint16_t *>(bytes);
+        for (std::size_t i = 0; i < pixels; ++i) {
+            const float r = rgb[3 * i], g = rgb[3 * i + 1], b = rgb[3 * i + 2];
+            out[4 * i] = To16(r);
+            out[4 * i + 1] = To16(g);
+            out[4 * i + 2] = To16(b);
+            out[4 * i + 3] = 0xFFFF;
         }
+        const QImage img(bytes, width, height, qsizetype(8) * width, QImage::Format_RGBX64);
         return Save(img, path, "png", -1, error);
     }
-    const QImage img = SrgbImage(width, height, rgb);
+    for (std::size_t i = 0; i < 3 * pixels; ++i)
+        bytes[i] = ToSrgb8(rgb[i]);
+    const QImage img(bytes, width, height, qsizetype(3) * width, QImage::Format_RGB888);
     return f == ImageFormat::Jpeg ? Save(img, path, "jpeg", 95, error) : Save(img, path, "png", -1, error);
 }
 

@@ -23,8 +23,10 @@ const char *ImageExtension(ImageFormat f);
 // Linear values, 3 per pixel, clipped to 0..1 and sRGB-encoded in 8 bits
 // (null when there is no memory for it).
 QImage SrgbImage(int width, int height, const float *rgb);
-// Linear values, 3 per pixel, clipped to 0..1: 16-bit linear, or sRGB-encoded 8 bits.
-bool WritePhoto(const std::string &path, int width, int height, const float *rgb, ImageFormat f, std::string &error);
+// Linear values, 3 per pixel, clipped to 0..1: 16-bit linear, or sRGB-encoded
+// 8 bits. The file's pixels are packed into rgb's own memory on the way (no
+// second image per file): its values are lost.
+bool WritePhoto(const std::string &path, int width, int height, float *rgb, ImageFormat f, std::string &error);
 // Unit normals, 3 per pixel, each component mapped from -1..1 to 0..1; 16 bits.
 bool WriteNormalMap(const std::string &path, int width, int height, const float *normal, std::string &error);
 // 255 where object >= 0.5, else 0; 8-bit grey.

@@ -149,7 +149,7 @@ bool WriteImageSet(const std::string &output, const planner::Plan &plan, const S
 
     result = renderer.Render(
         s.positions(),
-        [&](std::size_t l, const std::vector<float> &rgb, std::string &message) {
+        [&](std::size_t l, std::vector<float> &rgb, std::string &message) {
             return WritePhoto(dir + s.lights.lights[l].image, width, height, rgb.data(), format, message);
         },
         progress);
