@@ -27,6 +27,7 @@ struct ReliefScene {
     std::vector<nuk::Point3f> lights; // the plan's usable positions, mm
     std::vector<nuk::Point3f> all;    // every position of the plan, flagged ones too
     std::size_t faces = 0;
+    std::size_t meshBytes = 0; // the model as loaded: its vertices and faces
 };
 
 // Exits the benchmark when the scene cannot be built.
@@ -36,6 +37,7 @@ inline ReliefScene *MakeReliefScene(int cells)
     AMesh mesh;
     MakeRelief(mesh, cells);
     f->faces = mesh.faces.size();
+    f->meshBytes = mesh.vertices.capacity() * sizeof(mesh.vertices[0]) + mesh.faces.capacity() * sizeof(mesh.faces[0]);
     planner::Plan plan;
     planner::PatternLists lists;
     planner::BuildPlan(plan, lists);

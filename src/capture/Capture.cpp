@@ -415,6 +415,20 @@ void Renderer::shadeBand(const nuk::Point3f *lights, std::size_t count, const st
     }
 }
 
+std::size_t Renderer::bytes() const
+{
+    return samples_.capacity() * sizeof(Sample) + hit_.capacity() + bitsBytes_ +
+           (maps_.normal.capacity() + maps_.depth.capacity() + maps_.object.capacity()) * sizeof(float) + imageBytes();
+}
+
+std::size_t Renderer::imageBytes() const
+{
+    std::size_t b = 0;
+    for (const std::vector<float> &image : images_)
+        b += image.capacity() * sizeof(float);
+    return b;
+}
+
 CaptureResult Renderer::Render(const std::vector<nuk::Point3f> &lights, const ImageSink &sink, const Progress &progress)
 {
     CaptureResult r;
@@ -443,6 +457,7 @@ CaptureResult Renderer::Render(const std::vector<nuk::Point3f> &lights, const Im
         static_cast<std::size_t>(std::ceil(kExposureShare * double(maps_.objectPixels) * double(lights.size()))) + 1;
     try {
         bits.assign(words * lights.size(), 0);
+        bitsBytes_ = bits.capacity() * sizeof(std::uint64_t);
     } catch (const std::bad_alloc &) {
         r.error = "not enough memory for the shadows of " + std::to_string(lights.size()) + " lights";
         return r;

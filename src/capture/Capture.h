@@ -108,6 +108,10 @@ public:
     };
     const std::vector<Sample> &samples() const { return samples_; }
     const std::vector<std::uint8_t> &hit() const { return hit_; }
+    // Memory held: the camera's hits, the maps, the images kept in flight
+    // and the last set's shadow bits (while it rendered).
+    std::size_t bytes() const;
+    std::size_t imageBytes() const; // of those, the images in flight
 
 private:
     // Pass 1 over pixels [p0, p1) for one light: the shadow rays, the bits
@@ -127,6 +131,7 @@ private:
     std::vector<Sample> samples_;
     std::vector<std::uint8_t> hit_;          // Surface per sample
     std::vector<std::vector<float>> images_; // the images in flight, kept for the next set
+    std::size_t bitsBytes_ = 0;
 };
 
 } // namespace capture

@@ -5,6 +5,8 @@
 // backdrop. Built once per model and placement; never changed afterwards,
 // so any number of threads may query it.
 
+#include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -52,6 +54,9 @@ public:
     // large against float rounding at its coordinates.
     float surfaceOffset() const { return offset_; }
     const SceneModel &model() const { return model_; }
+    // Memory held: the model's buffers (shared with the ray library), its
+    // normals, and the ray library's own structure.
+    std::size_t bytes() const;
 
     struct Hit {
         Surface surface = Surface::None;
@@ -69,6 +74,7 @@ private:
     std::vector<nuk::Point3f> normals_; // per vertex, area-weighted
     unsigned modelID_ = RTC_INVALID_GEOMETRY_ID, backdropID_ = RTC_INVALID_GEOMETRY_ID;
     float offset_ = 0;
+    std::atomic<std::int64_t> deviceBytes_{0}; // the ray library's, as it reports them
     RTCDevice device_ = nullptr;
     RTCScene scene_ = nullptr;
 };
