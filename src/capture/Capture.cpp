@@ -235,8 +235,8 @@ float Irradiance(float len2, float dot, float weight, bool directional)
 
 } // namespace
 
-void Renderer::traceBand(const nuk::Point3f &light, std::size_t p0, std::size_t p1, std::uint64_t *bits, float *out,
-                         std::size_t &rays) const
+std::size_t Renderer::traceBand(const nuk::Point3f &light, std::size_t p0, std::size_t p1, std::uint64_t *bits,
+                                float *out, std::size_t &rays) const
 {
     const std::size_t n = std::size_t(options_.samples);
     const float weight = kUnits / float(n);
@@ -256,10 +256,17 @@ void Renderer::traceBand(const nuk::Point3f &light, std::size_t p0, std::size_t 
 
     // An unshadowed sample: its bit, and, in the object's pixels (the only
     // ones the exposure looks at), its value into its pixel.
+    std::size_t values = 0;
     auto accept = [&](std::size_t i, std::size_t p, float irradiance) {
         bits[i / 64] |= std::uint64_t(1) << (i % 64);
         if (!(irradiance > 0)) return;
         const std::uint16_t *a = samples_[i].albedo;
+        if (n == 1) {
+            // The pixel is its sample: no sum to wait for.
+            const float v = float(std::max({a[0], a[1], a[2]})) * irradiance;
+            if (v > 0) out[values++] = v;
+            return;
+        }
         float *o = out + 3 * (p - p0);
         o[0] += float(a[0]) * irradiance;
         o[1] += float(a[1]) * irradiance;
@@ -328,6 +335,7 @@ void Renderer::traceBand(const nuk::Point3f &light, std::size_t p0, std::size_t 
     }
     flush();
     rays += traced;
+    return values;
 }
 
 namespace
@@ -474,8 +482,12 @@ CaptureResult Renderer::Render(const std::vector<nuk::Point3f> &lights, const Im
         float &least = floor[std::size_t(t)];
         std::size_t bandRays = 0, bandLit = 0;
         for (std::size_t l = 0; l < lights.size(); ++l) {
-            traceBand(lights[l], p0, p1, bits.data() + l * words, out.data(), bandRays);
-            for (std::size_t p = p0; p < p1; ++p) {
+            const std::size_t values = traceBand(lights[l], p0, p1, bits.data() + l * words, out.data(), bandRays);
+            for (std::size_t k = 0; k < values; ++k) {
+                ++bandLit;
+                if (out[k] >= least) c.push_back(out[k]);
+            }
+            for (std::size_t p = p0; p < p1 && n > 1; ++p) {
                 float *o = out.data() + 3 * (p - p0);
                 const float v = std::max({o[0], o[1], o[2]});
                 o[0] = o[1] = o[2] = 0.0f;

@@ -115,10 +115,12 @@ public:
 
 private:
     // Pass 1 over pixels [p0, p1) for one light: the shadow rays, the bits
-    // of the unshadowed samples, their values added per pixel into out (in
-    // the object's pixels; the caller clears out).
-    void traceBand(const nuk::Point3f &light, std::size_t p0, std::size_t p1, std::uint64_t *bits, float *out,
-                   std::size_t &rays) const;
+    // of the unshadowed samples, and for the exposure the values in the
+    // object's pixels: added per pixel into out (the caller clears it), or
+    // with one sample a pixel the lit pixels' largest channels one after
+    // the other, as many as it returns.
+    std::size_t traceBand(const nuk::Point3f &light, std::size_t p0, std::size_t p1, std::uint64_t *bits, float *out,
+                          std::size_t &rays) const;
     // Pass 2 for count lights: the same values again from their bits alone,
     // times scale, into every pixel of the band of each light's out.
     void shadeBand(const nuk::Point3f *lights, std::size_t count, const std::uint64_t *const *bits, std::size_t p0,
