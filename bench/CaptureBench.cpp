@@ -59,9 +59,9 @@ struct Timer {
 };
 std::map<std::string, Timer> g_times;
 std::map<std::string, std::size_t> g_rays;
-// Memory of the last capture at a number of samples: the renderer's, of
-// which the images in flight.
-std::map<int, std::pair<std::size_t, std::size_t>> g_bytes;
+// Memory of the last capture at a number of samples and lights: the
+// renderer's, of which the images in flight.
+std::map<std::pair<int, std::size_t>, std::pair<std::size_t, std::size_t>> g_bytes;
 
 using Fixture = benchdata::ReliefScene;
 
@@ -92,7 +92,7 @@ bool CaptureOnce(const std::vector<nuk::Point3f> &lights, int packet, int sample
     const capture::CaptureResult res = r.Render(
         lights, [](std::size_t, const std::vector<float> &, std::string &) { return true; }, nullptr);
     t.stop();
-    g_bytes[samples] = {r.bytes(), r.imageBytes()};
+    g_bytes[{samples, lights.size()}] = {r.bytes(), r.imageBytes()};
     error = res.error;
     rays = res.shadowRays;
     return res.ok;
@@ -262,12 +262,14 @@ void summary()
     // Against the goal: at most twice the model as loaded plus the images in
     // flight.
     const double mb = 1e6, mesh = double(fx.meshBytes) / mb, scene = double(fx.scene->bytes()) / mb;
-    for (const auto &[samples, b] : g_bytes) {
+    for (const auto &[key, b] : g_bytes) {
+        const auto [samples, lights] = key;
         const double renderer = double(b.first) / mb, images = double(b.second) / mb;
-        std::printf("memory at %d sample%s: scene %.1f MB + renderer %.1f MB (images in flight %.1f MB) = %.1f MB; "
-                    "mesh %.1f MB, goal 2 x mesh + images %.1f MB: %.2f of it\n",
-                    samples, samples == 1 ? "" : "s", scene, renderer, images, scene + renderer, mesh,
-                    2 * mesh + images, (scene + renderer) / (2 * mesh + images));
+        std::printf(
+            "memory, %zu lights at %d sample%s: scene %.1f MB + renderer %.1f MB (images in flight %.1f MB) = %.1f MB; "
+            "mesh %.1f MB, goal 2 x mesh + images %.1f MB: %.2f of it\n",
+            lights, samples, samples == 1 ? "" : "s", scene, renderer, images, scene + renderer, mesh,
+            2 * mesh + images, (scene + renderer) / (2 * mesh + images));
     }
 }
 
