@@ -481,20 +481,22 @@ CaptureResult Renderer::Render(const std::vector<nuk::Point3f> &lights, const Im
         std::vector<float> &c = candidates[std::size_t(t)];
         float &least = floor[std::size_t(t)];
         std::size_t bandRays = 0, bandLit = 0;
+        auto offer = [&](float v) { // a lit object pixel's largest channel
+            ++bandLit;
+            if (v >= least) c.push_back(v);
+        };
         for (std::size_t l = 0; l < lights.size(); ++l) {
             const std::size_t values = traceBand(lights[l], p0, p1, bits.data() + l * words, out.data(), bandRays);
-            for (std::size_t k = 0; k < values; ++k) {
-                ++bandLit;
-                if (out[k] >= least) c.push_back(out[k]);
-            }
-            for (std::size_t p = p0; p < p1 && n > 1; ++p) {
-                float *o = out.data() + 3 * (p - p0);
-                const float v = std::max({o[0], o[1], o[2]});
-                o[0] = o[1] = o[2] = 0.0f;
-                if (!(v > 0)) continue; // off the object, or not lit
-                ++bandLit;
-                if (v >= least) c.push_back(v);
-            }
+            if (n == 1)
+                for (std::size_t k = 0; k < values; ++k)
+                    offer(out[k]);
+            else
+                for (std::size_t p = p0; p < p1; ++p) {
+                    float *o = out.data() + 3 * (p - p0);
+                    const float v = std::max({o[0], o[1], o[2]});
+                    o[0] = o[1] = o[2] = 0.0f;
+                    if (v > 0) offer(v); // 0: off the object, or not lit
+                }
             if (c.size() > 2 * keep) {
                 std::nth_element(c.begin(), c.begin() + std::ptrdiff_t(keep), c.end(), std::greater<float>());
                 c.resize(keep);

@@ -27,12 +27,6 @@ nuk::Point3f Unit(nuk::Point3f n)
 
 float Dot(const nuk::Point3f &a, const nuk::Point3f &b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 
-bool CountBytes(void *user, ssize_t bytes, bool)
-{
-    static_cast<std::atomic<std::int64_t> *>(user)->fetch_add(bytes, std::memory_order_relaxed);
-    return true;
-}
-
 } // namespace
 
 SceneModel SceneModel::FromMesh(const AMesh &mesh, const coverage::Placement &placement, bool colours)
@@ -114,7 +108,7 @@ std::unique_ptr<CaptureScene> CaptureScene::Build(SceneModel model, const planne
             error = "the ray library could not start";
             return nullptr;
         }
-        rtcSetDeviceMemoryMonitorFunction(s->device_, CountBytes, &s->deviceBytes_);
+        s->deviceBytes_.Watch(s->device_);
         s->scene_ = rtcNewScene(s->device_);
         // Compact: the structure refers to the model's own buffers instead of
         // copying its triangles. Robust: no shortcuts that let a ray slip
@@ -164,10 +158,9 @@ std::unique_ptr<CaptureScene> CaptureScene::Build(SceneModel model, const planne
 
 std::size_t CaptureScene::bytes() const
 {
-    const std::int64_t device = deviceBytes_.load();
     return model_.positions.capacity() * sizeof(nuk::Point3f) + model_.triangles.capacity() * sizeof(std::uint32_t) +
            model_.albedo.capacity() * sizeof(nuk::Point3f) + normals_.capacity() * sizeof(nuk::Point3f) +
-           std::size_t(device > 0 ? device : 0);
+           deviceBytes_.bytes();
 }
 
 CaptureScene::~CaptureScene()

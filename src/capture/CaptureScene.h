@@ -5,7 +5,6 @@
 // backdrop. Built once per model and placement; never changed afterwards,
 // so any number of threads may query it.
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -14,6 +13,7 @@
 
 #include <embree3/rtcore.h>
 
+#include "coverage/CoverageScene.h"
 #include "coverage/Placement.h"
 #include "nuk/Mesh/AMesh.h"
 #include "nuk/Point3.h"
@@ -74,7 +74,7 @@ private:
     std::vector<nuk::Point3f> normals_; // per vertex, area-weighted
     unsigned modelID_ = RTC_INVALID_GEOMETRY_ID, backdropID_ = RTC_INVALID_GEOMETRY_ID;
     float offset_ = 0;
-    std::atomic<std::int64_t> deviceBytes_{0}; // the ray library's, as it reports them
+    coverage::DeviceBytes deviceBytes_;
     RTCDevice device_ = nullptr;
     RTCScene scene_ = nullptr;
 };

@@ -44,13 +44,24 @@ const char *ErrorText(RTCError e)
     }
 }
 
-bool MemoryMonitor(void *user, ssize_t bytes, bool)
+} // namespace
+
+void DeviceBytes::Watch(RTCDevice device)
 {
-    static_cast<std::atomic<std::int64_t> *>(user)->fetch_add(bytes, std::memory_order_relaxed);
-    return true;
+    rtcSetDeviceMemoryMonitorFunction(
+        device,
+        [](void *user, ssize_t bytes, bool) {
+            static_cast<std::atomic<std::int64_t> *>(user)->fetch_add(bytes, std::memory_order_relaxed);
+            return true;
+        },
+        &count_);
 }
 
-} // namespace
+std::size_t DeviceBytes::bytes() const
+{
+    const std::int64_t n = count_.load();
+    return static_cast<std::size_t>(n > 0 ? n : 0);
+}
 
 std::size_t ModelGeometry::bytes() const
 {
@@ -136,7 +147,7 @@ std::unique_ptr<CoverageScene> CoverageScene::Build(ModelGeometry geometry, std:
             error = std::string("the ray library could not start: ") + ErrorText(rtcGetDeviceError(nullptr));
             return nullptr;
         }
-        rtcSetDeviceMemoryMonitorFunction(s->device_, MemoryMonitor, &s->deviceBytes_);
+        s->deviceBytes_.Watch(s->device_);
         s->scene_ = rtcNewScene(s->device_);
         // Compact: the structure refers to the shared buffers instead of
         // copying the triangles. Robust: no shortcuts that let a segment
@@ -187,9 +198,8 @@ bool CoverageScene::Occluded(const nuk::Point3f &from, const nuk::Point3f &to) c
 
 std::size_t CoverageScene::bytes() const
 {
-    const std::int64_t dev = deviceBytes_.load();
     return geometry_.bytes() + normals_.capacity() * sizeof(nuk::Point3f) + areas_.capacity() * sizeof(float) +
-           static_cast<std::size_t>(dev > 0 ? dev : 0);
+           deviceBytes_.bytes();
 }
 
 } // namespace coverage

@@ -46,6 +46,17 @@ struct ModelGeometry {
     static ModelGeometry FromMesh(const AMesh &mesh);
 };
 
+// What a device of the ray library holds, as it reports its allocations.
+class DeviceBytes
+{
+public:
+    void Watch(RTCDevice device);
+    std::size_t bytes() const;
+
+private:
+    std::atomic<std::int64_t> count_{0};
+};
+
 // Occlusion queries from one thread: the ray library's context for it and
 // the segment test, shared by the analysis, CoverageScene::Occluded and the
 // benchmark's floor, which traces the same segments itself.
@@ -129,7 +140,7 @@ private:
     float offset_ = 0;
     RTCDevice device_ = nullptr;
     RTCScene scene_ = nullptr;
-    std::atomic<std::int64_t> deviceBytes_{0}; // the ray library's allocations
+    DeviceBytes deviceBytes_;
 };
 
 } // namespace coverage
